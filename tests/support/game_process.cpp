@@ -1,0 +1,80 @@
+#include "support/game_process.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace oneline::testing {
+
+namespace {
+constexpr std::size_t kFrameBytes = 81;
+}
+
+GameProcess::GameProcess(const std::string& keys) {
+  char path[] = "/tmp/oneline-keys-XXXXXX";
+  const int in = mkstemp(path);
+  if (in < 0) throw std::runtime_error("mkstemp");
+  unlink(path);
+  if (write(in, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size()) ||
+      lseek(in, 0, SEEK_SET) != 0) {
+    throw std::runtime_error("key file");
+  }
+  int pipeEnds[2];
+  if (pipe(pipeEnds) != 0) throw std::runtime_error("pipe");
+  pid = fork();
+  if (pid < 0) throw std::runtime_error("fork");
+  if (pid == 0) {
+    dup2(in, STDIN_FILENO);
+    dup2(pipeEnds[1], STDOUT_FILENO);
+    execl(ONELINE_EXE, ONELINE_EXE, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(in);
+  close(pipeEnds[1]);
+  out = pipeEnds[0];
+}
+
+GameProcess::~GameProcess() {
+  if (pid > 0) stop(SIGKILL);
+  if (out >= 0) close(out);
+}
+
+std::vector<std::string> GameProcess::readFrames(std::size_t count,
+                                                 std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  while (pending.size() < count * kFrameBytes) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    pollfd ready{out, POLLIN, 0};
+    if (left.count() <= 0 || poll(&ready, 1, static_cast<int>(left.count())) <= 0) break;
+    char chunk[4096];
+    const ssize_t got = read(out, chunk, sizeof chunk);
+    if (got <= 0) break;
+    pending.append(chunk, static_cast<std::size_t>(got));
+  }
+  std::vector<std::string> frames;
+  std::size_t at = 0;
+  for (; frames.size() < count && at + kFrameBytes <= pending.size(); at += kFrameBytes) {
+    frames.push_back(pending.substr(at, kFrameBytes));
+  }
+  pending.erase(0, at);
+  return frames;
+}
+
+int GameProcess::stop(int signal) {
+  int status = 0;
+  if (pid > 0) {
+    kill(pid, signal);
+    waitpid(pid, &status, 0);
+    pid = -1;
+  }
+  return status;
+}
+
+}  // namespace oneline::testing
