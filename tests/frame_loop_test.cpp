@@ -13,41 +13,88 @@ std::string frameWith(std::initializer_list<testing::Placed> placed) {
   return lineWith(placed) + "\r";
 }
 
-TEST(FrameLoopTest, EveryFrameClearsDrawsAndPrintsEvenWithoutKeys) {
+// A game and its console, run a frame at a time.
+struct Play {
+  explicit Play(std::string_view keys = {}) : console(keys) {}
+  void frames(int count) {
+    for (int i = 0; i < count; ++i) game.runFrame(console);
+  }
   ScriptedConsole console;
-  Game game(console);
-  game.runFrame(console);
-  game.runFrame(console);
-  ASSERT_EQ(console.frames.size(), 2u);
-  EXPECT_EQ(console.frames[0], frameWith({{30, "(>_>)"}}));
-  EXPECT_EQ(console.frames[1], console.frames[0]);
-  EXPECT_EQ(game.frame, 2);
+  Game game{console};
+};
+
+TEST(FrameLoopTest, EveryFrameClearsDrawsAndPrintsEvenWithoutKeys) {
+  Play play;
+  play.frames(2);
+  ASSERT_EQ(play.console.frames.size(), 2u);
+  EXPECT_EQ(play.console.frames[0], frameWith({{30, "(>_>)"}, {70, "(*--*)"}}));
+  // Drawn before its update: the enemy's first step shows in the second frame.
+  EXPECT_EQ(play.console.frames[1], frameWith({{30, "(>_>)"}, {69, "(*--*)"}}));
+  EXPECT_EQ(play.game.frame, 2);
 }
 
 TEST(FrameLoopTest, KeysActInTheFrameThatReadsThemOnePerFrameInOrder) {
-  ScriptedConsole console("aad");
-  Game game(console);
-  for (int i = 0; i < 4; ++i) game.runFrame(console);
-  EXPECT_EQ(console.frames[0], frameWith({{29, "(<_<)"}}));
-  EXPECT_EQ(console.frames[1], frameWith({{28, "(<_<)"}}));
-  EXPECT_EQ(console.frames[2], frameWith({{29, "(>_>)"}}));
-  EXPECT_EQ(console.frames[3], frameWith({{29, "(>_>)"}}));
-  EXPECT_TRUE(console.waiting.empty());
+  Play play("aad");
+  play.frames(4);
+  const auto& frames = play.console.frames;
+  EXPECT_EQ(frames[0], frameWith({{29, "(<_<)"}, {70, "(*--*)"}}));
+  EXPECT_EQ(frames[1], frameWith({{28, "(<_<)"}, {69, "(*--*)"}}));
+  EXPECT_EQ(frames[2], frameWith({{29, "(>_>)"}, {69, "(*--*)"}}));
+  EXPECT_EQ(frames[3], frameWith({{29, "(>_>)"}, {69, "(*--*)"}}));
+  EXPECT_TRUE(play.console.waiting.empty());
 }
 
 TEST(FrameLoopTest, UnboundValuesDoNothing) {
-  ScriptedConsole console;
-  Game game(console);
+  Play keyed;
   for (int key = 0; key < 256; ++key) {
-    if (key != 'a' && key != 'd' && key != ' ' && key != 'm') console.typeValue(key);
+    if (key != 'a' && key != 'd' && key != ' ' && key != 'm') keyed.console.typeValue(key);
   }
-  // An arrow key's two values, each read in a frame of its own.
-  console.type("\x1b[D");
-  const std::size_t keys = console.waiting.size();
-  for (std::size_t i = 0; i < keys; ++i) game.runFrame(console);
-  for (const std::string& frame : console.frames) ASSERT_EQ(frame, console.frames[0]);
-  EXPECT_EQ(game.player.getPos(), 30);
-  EXPECT_FALSE(game.player.isFacingLeft());
+  // An arrow key's three values, each read in a frame of its own.
+  keyed.console.type("\x1b[D");
+  const int keys = static_cast<int>(keyed.console.waiting.size());
+  Play idle;
+  keyed.frames(keys);
+  idle.frames(keys);
+  EXPECT_EQ(keyed.console.frames, idle.console.frames);
+}
+
+TEST(FrameLoopTest, ShotIsHiddenUnderThePlayerThenCrossesTheLine) {
+  Play play(" ");
+  play.frames(6);
+  const auto& frames = play.console.frames;
+  EXPECT_EQ(frames[0], frameWith({{30, "(>_>)"}, {70, "(*--*)"}}));
+  EXPECT_EQ(frames[4], frameWith({{30, "(>_>)"}, {69, "(*--*)"}}));
+  EXPECT_EQ(frames[5], frameWith({{35, "*"}, {30, "(>_>)"}, {69, "(*--*)"}}));
+}
+
+TEST(FrameLoopTest, StoppedShotCostsAPointEachFrameUntilTheEnemyStepsAway) {
+  Play play(" ");
+  play.frames(33);
+  EXPECT_FALSE(play.game.bullet.isActive());
+  EXPECT_EQ(play.game.bullet.getPos(), 63);
+  EXPECT_EQ(play.game.enemy.getHp(), 10);
+  play.frames(3);  // hit, hit, hit and step
+  EXPECT_EQ(play.game.enemy.getHp(), 7);
+  EXPECT_EQ(play.game.enemy.getPos(), 62);
+  play.frames(10);
+  EXPECT_EQ(play.game.enemy.getHp(), 7);
+}
+
+TEST(FrameLoopTest, BeamShowsInTheFrameThatLightsIt) {
+  Play play("m ");
+  play.frames(2);
+  EXPECT_EQ(play.console.frames[1],
+            frameWith({{30, "(>_>)"}, {69, "(*--*)"}, {35, std::string(34, '=')}}));
+}
+
+TEST(FrameLoopTest, BeamOnTheEnemysColumnTakesAllItsPointsAndItVanishes) {
+  Play play;
+  play.game.player.setPos(70);
+  play.console.type("m ");
+  play.frames(11);
+  EXPECT_EQ(play.game.enemy.getHp(), 0);
+  play.frames(1);
+  EXPECT_EQ(play.console.frames.back(), frameWith({{70, "(>_>)"}}));
 }
 
 // Ends the endless loop from inside a pause.
