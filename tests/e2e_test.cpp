@@ -3,8 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include "app/game.hpp"
 #include "support/expected_line.hpp"
 #include "support/game_process.hpp"
+#include "support/scripted_console.hpp"
 
 namespace oneline {
 namespace {
@@ -37,6 +39,28 @@ TEST(GameExecutableTest, BeamOnTheEnemyTakesItsPointsUntilItVanishes) {
     EXPECT_EQ(frames[i], lineWith({{63, "(*--*)"}}) + "\r") << i;
   }
   EXPECT_EQ(frames[44], lineWith({{63, "(>_>)"}}) + "\r");
+}
+
+// Every byte value through the real input path, compared frame by frame with the rules run
+// directly: raw bytes act exactly as the key table says, and the input's end changes nothing.
+TEST(GameExecutableTest, EveryByteValueActsByTheKeyTable) {
+  // Each value in turn, with a bound key after every eighth so that shots, beams, walks and the
+  // enemy's end all happen along the way.
+  const std::string bound = "m d  ad ";
+  std::string keys;
+  for (int value = 0; value < 256; ++value) {
+    keys += static_cast<char>(value);
+    if (value % 8 == 7) keys += bound[(value / 8) % bound.size()];
+  }
+  constexpr std::size_t kFrames = 296;
+  GameProcess game(keys);
+  const auto frames = game.readFrames(kFrames, std::chrono::seconds(40));
+
+  testing::ScriptedConsole console(keys);
+  Game expected(console);
+  for (std::size_t i = 0; i < kFrames; ++i) expected.runFrame(console);
+  ASSERT_EQ(frames.size(), kFrames);
+  for (std::size_t i = 0; i < kFrames; ++i) ASSERT_EQ(frames[i], console.frames[i]) << i;
 }
 
 }  // namespace
