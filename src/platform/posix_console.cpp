@@ -67,16 +67,17 @@ void setHandler(int signal, void (*handler)(int)) {
   struct sigaction action {};
   action.sa_handler = handler;
   sigemptyset(&action.sa_mask);
-  // No handler of ours interrupts another, and none is stopped for touching the terminal from
-  // the background.
+  // No handler of ours interrupts another.
   for (int other : kEndingSignals) sigaddset(&action.sa_mask, other);
   sigaddset(&action.sa_mask, SIGTSTP);
   sigaddset(&action.sa_mask, SIGCONT);
-  if (handler != SIG_DFL && signal != SIGCONT) sigaddset(&action.sa_mask, SIGTTOU);
+  // Putting the terminal back must not be stopped from the background; taking it over again
+  // (the continue handler) must be, as any job's would.
+  if (signal != SIGCONT) sigaddset(&action.sa_mask, SIGTTOU);
   sigaction(signal, &action, nullptr);
 }
 
-// Ends the process by sig's own default action, so the parent sees the real cause.
+// Ends the process by the signal's own default action, so the parent sees the real cause.
 void raiseByDefault(int signal) {
   setHandler(signal, SIG_DFL);
   sigset_t only;
