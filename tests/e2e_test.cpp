@@ -1,5 +1,7 @@
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -39,6 +41,29 @@ TEST(GameExecutableTest, BeamOnTheEnemyTakesItsPointsUntilItVanishes) {
     EXPECT_EQ(frames[i], lineWith({{63, "(*--*)"}}) + "\r") << i;
   }
   EXPECT_EQ(frames[44], lineWith({{63, "(>_>)"}}) + "\r");
+}
+
+TEST(GameExecutableTest, OutputThatCannotBeWrittenEndsTheGameWithStatus1AndSaysWhy) {
+  const int full = open("/dev/full", O_WRONLY);
+  ASSERT_GE(full, 0);
+  const testing::Ending onFullDisk = testing::runUntilItEnds(full);
+  close(full);
+  EXPECT_TRUE(WIFEXITED(onFullDisk.status) && WEXITSTATUS(onFullDisk.status) == 1);
+  EXPECT_EQ(onFullDisk.errors,
+            "oneline: cannot write to standard output: No space left on device\n");
+
+  const testing::Ending closed = testing::runUntilItEnds(-1);
+  EXPECT_TRUE(WIFEXITED(closed.status) && WEXITSTATUS(closed.status) == 1);
+  EXPECT_EQ(closed.errors, "oneline: cannot write to standard output: Bad file descriptor\n");
+
+  // A reader that went away is no error to report, with SIGPIPE ignored as without.
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  close(ends[0]);
+  const testing::Ending readerGone = testing::runUntilItEnds(ends[1], true);
+  close(ends[1]);
+  EXPECT_TRUE(WIFEXITED(readerGone.status) && WEXITSTATUS(readerGone.status) == 1);
+  EXPECT_EQ(readerGone.errors, "");
 }
 
 // Every byte value through the real input path, compared frame by frame with the rules run

@@ -1,16 +1,15 @@
-// Console services for Linux and macOS: a terminal, a pipe or a file on standard input, and a
-// terminal, a pipe or a file on standard output.
+// Console services for Linux and macOS: keys from a terminal, a pipe or a file on standard
+// input, frames to a terminal, a pipe or a file on standard output. The terminal's mode and
+// signals are posix_terminal.cpp's.
 #include <poll.h>
-#include <signal.h>
 #include <sys/uio.h>
-#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <ctime>
 
 #include "platform/console.hpp"
+#include "platform/posix_terminal.hpp"
 
 namespace oneline {
 namespace {
@@ -18,149 +17,21 @@ namespace {
 constexpr int kIn = STDIN_FILENO;
 constexpr int kOut = STDOUT_FILENO;
 
-// While playing on a terminal: cursor hidden, autowrap off, so a narrow terminal cuts the line
-// at its edge instead of scrolling. Leaving puts both back and moves below the last frame.
-constexpr char kEnterScreen[] = "\x1b[?25l\x1b[?7l";
-constexpr char kLeaveScreen[] = "\x1b[?7h\x1b[?25h\n";
-
-constexpr int kEndingSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGPIPE};
-
-// Shared with the signal handlers; all written before any handler is installed.
-termios savedTermios;
-termios gameTermios;
-bool inIsTerminal = false;
-bool outIsTerminal = false;
-// The game's mode is on; handlers leave it at most once per entry.
-volatile sig_atomic_t inGameMode = 0;
-// Set while the game runs; a continue after a stop re-enters the game's mode only then.
-volatile sig_atomic_t playing = 0;
-
-// Async-signal-safe.
-void writeAll(const char* text, std::size_t size) {
-  while (size > 0) {
-    const ssize_t written = write(kOut, text, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return;
-    }
-    text += written;
-    size -= static_cast<std::size_t>(written);
-  }
-}
-
-// Async-signal-safe.
-void enterGameMode() {
-  if (inIsTerminal) tcsetattr(kIn, TCSANOW, &gameTermios);
-  if (outIsTerminal) writeAll(kEnterScreen, sizeof kEnterScreen - 1);
-  inGameMode = 1;
-}
-
-// Async-signal-safe.
-void leaveGameMode() {
-  if (inGameMode == 0) return;
-  inGameMode = 0;
-  if (inIsTerminal) tcsetattr(kIn, TCSANOW, &savedTermios);
-  if (outIsTerminal) writeAll(kLeaveScreen, sizeof kLeaveScreen - 1);
-}
-
-void setHandler(int signal, void (*handler)(int)) {
-  struct sigaction action {};
-  action.sa_handler = handler;
-  sigemptyset(&action.sa_mask);
-  // No handler of ours interrupts another.
-  for (int other : kEndingSignals) sigaddset(&action.sa_mask, other);
-  sigaddset(&action.sa_mask, SIGTSTP);
-  sigaddset(&action.sa_mask, SIGCONT);
-  // Putting the terminal back must not be stopped from the background; taking it over again
-  // (the continue handler) must be, as any job's would.
-  if (signal != SIGCONT) sigaddset(&action.sa_mask, SIGTTOU);
-  sigaction(signal, &action, nullptr);
-}
-
-// Ends the process by the signal's own default action, so the parent sees the real cause.
-void raiseByDefault(int signal) {
-  setHandler(signal, SIG_DFL);
-  sigset_t only;
-  sigemptyset(&only);
-  sigaddset(&only, signal);
-  sigprocmask(SIG_UNBLOCK, &only, nullptr);
-  raise(signal);
-}
-
-void onEndingSignal(int signal) {
-  playing = 0;
-  leaveGameMode();
-  raiseByDefault(signal);
-  _exit(128 + signal);
-}
-
-void onStopSignal(int) {
-  const int savedErrno = errno;
-  leaveGameMode();
-  raiseByDefault(SIGTSTP);
-  // Continued: the SIGCONT handler, held back until this one returns, re-enters the game.
-  setHandler(SIGTSTP, onStopSignal);
-  errno = savedErrno;
-}
-
-void onContinueSignal(int) {
-  const int savedErrno = errno;
-  if (playing != 0) enterGameMode();
-  errno = savedErrno;
-}
-
-bool isIgnored(int signal) {
-  struct sigaction current {};
-  sigaction(signal, nullptr, &current);
-  return current.sa_handler == SIG_IGN;
-}
-
-void restoreAtExit() {
-  sigset_t all;
-  sigfillset(&all);
-  sigprocmask(SIG_BLOCK, &all, nullptr);
-  playing = 0;
-  leaveGameMode();
-}
-
-// Output that can no longer be written ends the game quietly.
-[[noreturn]] void endAfterFailedWrite() {
-  restoreAtExit();
-  _exit(1);
-}
+// Erases from the start of the frame's row to the end of the screen: once after a resize, for
+// what the terminal kept of earlier frames beyond the line's last column, or wrapped onto the row
+// below when it reflowed a narrower screen.
+constexpr char kEraseRowAndBelow[] = "\x1b[J";
 
 class PosixConsole final : public Console {
  public:
-  PosixConsole() {
-    inIsTerminal = tcgetattr(kIn, &savedTermios) == 0;
-    outIsTerminal = isatty(kOut) != 0;
-    if (inIsTerminal) {
-      gameTermios = savedTermios;
-      // Every byte as typed: no line editing, echo, flow control or translation. Signal keys
-      // (Ctrl-C, Ctrl-\, Ctrl-Z) keep working.
-      gameTermios.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
-      gameTermios.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL | INLCR | IGNCR | ISTRIP);
-      // A read returns at once, with a waiting byte or with none.
-      gameTermios.c_cc[VMIN] = 0;
-      gameTermios.c_cc[VTIME] = 0;
-    }
-    for (int signal : kEndingSignals) {
-      // A signal ignored by whoever started us (nohup, a background job) stays ignored.
-      if (!isIgnored(signal)) setHandler(signal, onEndingSignal);
-    }
-    if (!isIgnored(SIGTSTP)) setHandler(SIGTSTP, onStopSignal);
-    setHandler(SIGCONT, onContinueSignal);
-    std::atexit(restoreAtExit);
-    playing = 1;
-    enterGameMode();
-  }
+  PosixConsole() { terminal::start(); }
 
   PosixConsole(const PosixConsole&) = delete;
   PosixConsole& operator=(const PosixConsole&) = delete;
 
   bool keyWaiting() override {
     if (inputEnded) return false;
-    if (!inIsTerminal) {
+    if (!terminal::inputIsTerminal()) {
       // A pipe or a file: look first, so that a read never waits for a key.
       pollfd in{kIn, POLLIN, 0};
       const int ready = poll(&in, 1, 0);
@@ -174,7 +45,7 @@ class PosixConsole final : public Console {
       waitingKey = byte;
       return true;
     }
-    if (got == 0) return inIsTerminal ? false : endInput();
+    if (got == 0) return terminal::inputIsTerminal() ? false : endInput();
     if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) return false;
     return endInput();
   }
@@ -189,21 +60,32 @@ class PosixConsole final : public Console {
   }
 
   void printLine(std::string_view text) override {
+    if (!terminal::mayWriteFrame()) return;
     char carriageReturn = '\r';
-    iovec parts[2] = {{const_cast<char*>(text.data()), text.size()}, {&carriageReturn, 1}};
-    iovec* next = parts;
-    int count = 2;
+    iovec parts[3];
+    int count = 0;
+    if (terminal::takeResize())
+      parts[count++] = {const_cast<char*>(kEraseRowAndBelow), sizeof kEraseRowAndBelow - 1};
+    parts[count++] = {const_cast<char*>(text.data()), text.size()};
+    parts[count++] = {&carriageReturn, 1};
+    writeAll(parts, count);
+  }
+
+ private:
+  // One writev for the whole frame; a partial write goes on from where it stopped.
+  static void writeAll(iovec* next, int count) {
     while (count > 0) {
       const ssize_t written = writev(kOut, next, count);
-      if (written == 0) endAfterFailedWrite();
+      if (written == 0) terminal::endAfterFailedWrite(0);
       if (written < 0) {
         if (errno == EINTR) continue;
         if (errno == EAGAIN || errno == EWOULDBLOCK) {
+          // Output left non-blocking by whoever opened it: wait until it takes more.
           pollfd out{kOut, POLLOUT, 0};
           poll(&out, 1, -1);
           continue;
         }
-        endAfterFailedWrite();
+        terminal::endAfterFailedWrite(errno);
       }
       auto rest = static_cast<std::size_t>(written);
       while (count > 0 && rest >= next->iov_len) {
@@ -218,7 +100,6 @@ class PosixConsole final : public Console {
     }
   }
 
- private:
   bool endInput() {
     inputEnded = true;
     return false;

@@ -77,4 +77,38 @@ int GameProcess::stop(int signal) {
   return status;
 }
 
+Ending runUntilItEnds(int out, bool ignoreBrokenPipe) {
+  int errors[2];
+  if (pipe(errors) != 0) throw std::runtime_error("pipe");
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork");
+  if (pid == 0) {
+    const int nothing = open("/dev/null", O_RDONLY);
+    dup2(nothing, STDIN_FILENO);
+    if (out >= 0) {
+      dup2(out, STDOUT_FILENO);
+    } else {
+      close(STDOUT_FILENO);
+    }
+    dup2(errors[1], STDERR_FILENO);
+    if (ignoreBrokenPipe) signal(SIGPIPE, SIG_IGN);
+    execl(ONELINE_EXE, ONELINE_EXE, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  close(errors[1]);
+  Ending ending;
+  pollfd ready{errors[0], POLLIN, 0};
+  char chunk[256];
+  ssize_t got = 0;
+  while (poll(&ready, 1, 5000) > 0 && (got = read(errors[0], chunk, sizeof chunk)) > 0) {
+    ending.errors.append(chunk, static_cast<std::size_t>(got));
+  }
+  close(errors[0]);
+  if (waitpid(pid, &ending.status, WNOHANG) == 0) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &ending.status, 0);
+  }
+  return ending;
+}
+
 }  // namespace oneline::testing

@@ -30,4 +30,14 @@ class GameProcess {
   std::string pending;
 };
 
+// How a game that ends by itself ended: its wait status and what it wrote on standard error.
+struct Ending {
+  int status = 0;
+  std::string errors;
+};
+
+// Runs the game with no keys and its standard output on out (closed when out is -1), waits up to
+// five seconds for it to end by itself (it is killed after that).
+Ending runUntilItEnds(int out, bool ignoreBrokenPipe = false);
+
 }  // namespace oneline::testing

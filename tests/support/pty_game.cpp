@@ -9,13 +9,13 @@
 #endif
 #include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <stdexcept>
-#include <thread>
 
 namespace oneline::testing {
 
@@ -28,14 +28,27 @@ bool sameSettings(const termios& a, const termios& b) {
          a.c_lflag == b.c_lflag && std::memcmp(a.c_cc, b.c_cc, sizeof a.c_cc) == 0;
 }
 
-// The stand-in shell: puts the game in a process group of its own in the terminal's
-// foreground, reports its pid, and ends as the game ended (128 + signal, or its exit code).
-[[noreturn]] void runLeader(int slave, int outWrite, int report) {
-  setsid();
-  ioctl(slave, TIOCSCTTY, 0);
-  dup2(slave, STDIN_FILENO);
-  dup2(outWrite >= 0 ? outWrite : slave, STDOUT_FILENO);
-  dup2(slave, STDERR_FILENO);
+// In the game's process, just before it runs: what its starter would have set up.
+[[noreturn]] void execGame(const PtyGame::Options& options) {
+  if (options.term != nullptr) {
+    setenv("TERM", options.term, 1);
+  } else {
+    unsetenv("TERM");
+  }
+  if (options.ignoreHangup) ::signal(SIGHUP, SIG_IGN);
+  // Crash signals in the tests leave no core files behind.
+  const rlimit noCore{0, 0};
+  setrlimit(RLIMIT_CORE, &noCore);
+  // Nothing of the test's but the terminal and the output.
+  for (int fd = STDERR_FILENO + 1; fd < 1024; ++fd) close(fd);
+  execl(ONELINE_EXE, ONELINE_EXE, static_cast<char*>(nullptr));
+  _exit(127);
+}
+
+// The stand-in shell: puts the game in a process group of its own, in the terminal's foreground
+// unless started in the background; reports its pid and each of its stops; obeys fg and bg; and
+// ends as the game ended (128 + signal, or its exit code).
+[[noreturn]] void runLeader(const PtyGame::Options& options, int commands, int report) {
   int go[2];
   if (pipe(go) != 0) _exit(120);
   const pid_t game = fork();
@@ -44,18 +57,30 @@ bool sameSettings(const termios& a, const termios& b) {
     char byte;
     while (read(go[0], &byte, 1) < 0 && errno == EINTR) {
     }
-    execl(ONELINE_EXE, ONELINE_EXE, static_cast<char*>(nullptr));
-    _exit(127);
+    execGame(options);
   }
   setpgid(game, game);
-  signal(SIGTTOU, SIG_IGN);
-  tcsetpgrp(STDIN_FILENO, game);
+  ::signal(SIGTTOU, SIG_IGN);
+  if (!options.background) tcsetpgrp(STDIN_FILENO, game);
   close(go[1]);
   if (write(report, &game, sizeof game) != sizeof game) _exit(121);
-  int status = 0;
-  while (waitpid(game, &status, 0) < 0 && errno == EINTR) {
+  for (;;) {
+    int status = 0;
+    const pid_t changed = waitpid(game, &status, WNOHANG | WUNTRACED);
+    if (changed == game && WIFSTOPPED(status)) {
+      // As a shell does: the terminal comes back to it while the job is stopped.
+      tcsetpgrp(STDIN_FILENO, getpgrp());
+      if (write(report, "S", 1) != 1) _exit(122);
+    } else if (changed == game) {
+      _exit(WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status));
+    }
+    pollfd ready{commands, POLLIN, 0};
+    if (poll(&ready, 1, 5) <= 0) continue;
+    char what = 0;
+    if (read(commands, &what, 1) != 1) continue;
+    if (what == 'f') tcsetpgrp(STDIN_FILENO, game);
+    killpg(game, SIGCONT);
   }
-  _exit(WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status));
 }
 
 }  // namespace
@@ -69,35 +94,59 @@ bool PtyGame::available() {
   return true;
 }
 
-PtyGame::PtyGame(Output output) {
+PtyGame::PtyGame(Options options) : options(std::move(options)) {
   winsize size{};
   size.ws_row = 24;
   size.ws_col = 80;
   if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) throw std::runtime_error("openpty");
+  if (this->options.before) {
+    termios before{};
+    tcgetattr(slave, &before);
+    this->options.before(before);
+    tcsetattr(slave, TCSANOW, &before);
+  }
   tcgetattr(slave, &original);
   int outPipe[2] = {-1, -1};
-  if (output == Output::Pipe && pipe(outPipe) != 0) throw std::runtime_error("pipe");
+  if (this->options.output == Output::Pipe && pipe(outPipe) != 0) {
+    throw std::runtime_error("pipe");
+  }
   int report[2];
-  if (pipe(report) != 0) throw std::runtime_error("pipe");
+  int command[2];
+  if (pipe(report) != 0 || pipe(command) != 0) throw std::runtime_error("pipe");
   leader = fork();
   if (leader < 0) throw std::runtime_error("fork");
   if (leader == 0) {
     close(master);
     close(report[0]);
+    close(command[1]);
     if (outPipe[0] >= 0) close(outPipe[0]);
-    runLeader(slave, outPipe[1], report[1]);
+    setsid();
+    ioctl(slave, TIOCSCTTY, 0);
+    if (this->options.nonBlockingInput) fcntl(slave, F_SETFL, fcntl(slave, F_GETFL) | O_NONBLOCK);
+    dup2(slave, STDIN_FILENO);
+    dup2(outPipe[1] >= 0 ? outPipe[1] : slave, STDOUT_FILENO);
+    dup2(slave, STDERR_FILENO);
+    if (this->options.leadsSession) execGame(this->options);
+    runLeader(this->options, command[0], report[1]);
   }
   close(report[1]);
+  close(command[0]);
   if (outPipe[1] >= 0) close(outPipe[1]);
   outRead = outPipe[0];
-  if (read(report[0], &game, sizeof game) != sizeof game) game = -1;
-  close(report[0]);
+  commands = command[1];
+  if (this->options.leadsSession) {
+    game = leader;
+    close(report[0]);
+  } else {
+    if (read(report[0], &game, sizeof game) != sizeof game) game = -1;
+    reports = report[0];
+  }
 }
 
 PtyGame::~PtyGame() {
-  if (game > 0) kill(game, SIGKILL);
-  if (leader > 0) waitpid(leader, nullptr, 0);
-  for (int fd : {master, slave, outRead}) {
+  if (!ended && game > 0) kill(game, SIGKILL);
+  if (!ended && leader > 0) waitpid(leader, nullptr, 0);
+  for (int fd : {master, slave, outRead, commands, reports}) {
     if (fd >= 0) close(fd);
   }
 }
@@ -110,19 +159,57 @@ void PtyGame::type(const std::string& bytes) {
 
 void PtyGame::signal(int signal) { kill(game, signal); }
 
+void PtyGame::command(char what) {
+  if (write(commands, &what, 1) != 1) throw std::runtime_error("command");
+}
+
+void PtyGame::foreground() { command('f'); }
+
+void PtyGame::background() { command('b'); }
+
+void PtyGame::changeSettings(const std::function<void(termios&)>& change) {
+  termios now = settings();
+  change(now);
+  tcsetattr(slave, TCSANOW, &now);
+  original = settings();
+}
+
+void PtyGame::resize(unsigned short columns, unsigned short rows) {
+  winsize size{};
+  size.ws_row = rows;
+  size.ws_col = columns;
+  ioctl(master, TIOCSWINSZ, &size);
+}
+
 void PtyGame::closeOutput() {
   close(outRead);
   outRead = -1;
 }
 
 void PtyGame::drain(std::chrono::milliseconds wait) {
-  pollfd fds[2] = {{master, POLLIN, 0}, {outRead, POLLIN, 0}};
-  if (poll(fds, outRead >= 0 ? 2 : 1, static_cast<int>(wait.count())) <= 0) return;
+  if (!ended) {
+    int status = 0;
+    // The stand-in shell's end; or, where the game leads the session, the game's own stops.
+    const pid_t changed = waitpid(leader, &status, WNOHANG | WUNTRACED);
+    if (changed == leader && WIFSTOPPED(status)) {
+      ++stops;
+    } else if (changed == leader) {
+      ended = true;
+      endStatus = status;
+    }
+  }
+  pollfd fds[3] = {{master, POLLIN, 0}, {reports, POLLIN, 0}, {outRead, POLLIN, 0}};
+  if (poll(fds, 3, static_cast<int>(wait.count())) <= 0) return;
   for (const pollfd& fd : fds) {
     if (fd.fd < 0 || (fd.revents & POLLIN) == 0) continue;
     char chunk[4096];
     const ssize_t got = read(fd.fd, chunk, sizeof chunk);
-    if (got > 0) written.append(chunk, static_cast<std::size_t>(got));
+    if (got <= 0) continue;
+    if (fd.fd == reports) {
+      stops += static_cast<int>(got);
+    } else {
+      written.append(chunk, static_cast<std::size_t>(got));
+    }
   }
 }
 
@@ -135,6 +222,11 @@ bool PtyGame::waitForOutput(const std::string& text, std::chrono::milliseconds l
   return true;
 }
 
+void PtyGame::play(std::chrono::milliseconds duration) {
+  const auto deadline = Clock::now() + duration;
+  while (Clock::now() < deadline) drain(std::chrono::milliseconds(10));
+}
+
 termios PtyGame::settings() const {
   termios now{};
   tcgetattr(slave, &now);
@@ -142,6 +234,12 @@ termios PtyGame::settings() const {
 }
 
 bool PtyGame::settingsAreOriginal() const { return sameSettings(settings(), original); }
+
+int PtyGame::unreadInput() const {
+  int waiting = 0;
+  ioctl(slave, FIONREAD, &waiting);
+  return waiting;
+}
 
 bool PtyGame::waitForSettings(bool wantOriginal, std::chrono::milliseconds limit) {
   const auto deadline = Clock::now() + limit;
@@ -154,28 +252,23 @@ bool PtyGame::waitForSettings(bool wantOriginal, std::chrono::milliseconds limit
 
 bool PtyGame::waitUntilStopped(std::chrono::milliseconds limit) {
   const auto deadline = Clock::now() + limit;
-  const std::string statPath = "/proc/" + std::to_string(game) + "/stat";
-  for (;;) {
-    std::ifstream stat(statPath);
-    std::string pid, name, state;
-    stat >> pid >> name >> state;
-    if (state == "T") return true;
-    if (Clock::now() > deadline) return false;
+  while (stops <= stopsAwaited) {
+    if (ended || Clock::now() > deadline) return false;
     drain(std::chrono::milliseconds(10));
   }
+  stopsAwaited = stops;
+  return true;
 }
 
 int PtyGame::waitForEndSignal(std::chrono::milliseconds limit) {
   const auto deadline = Clock::now() + limit;
-  int status = 0;
-  while (waitpid(leader, &status, WNOHANG) == 0) {
+  while (!ended) {
     if (Clock::now() > deadline) return -1;
     drain(std::chrono::milliseconds(10));
   }
   drain(std::chrono::milliseconds(0));
-  leader = -1;
-  game = -1;
-  const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (WIFSIGNALED(endStatus)) return WTERMSIG(endStatus);
+  const int code = WIFEXITED(endStatus) ? WEXITSTATUS(endStatus) : -1;
   return code > 128 ? code - 128 : -1;
 }
 

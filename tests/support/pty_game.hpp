@@ -4,20 +4,43 @@
 #include <termios.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 namespace oneline::testing {
 
-// The built game in the foreground of a pseudo-terminal of its own, as a shell would run it:
-// a small session leader stands in for the shell, so that job control (Ctrl-Z) works.
+enum class PtyOutput { Terminal, Pipe };
+
+// How the game is started on its pseudo-terminal.
+struct PtyOptions {
+  PtyOutput output = PtyOutput::Terminal;
+  // Started with &: the terminal stays with the shell.
+  bool background = false;
+  // Started as the terminal's first process (tmux new-session, ssh -t): nothing can resume a
+  // stopped game there.
+  bool leadsSession = false;
+  // Started under nohup: hangups are ignored.
+  bool ignoreHangup = false;
+  // Standard input shared in non-blocking mode.
+  bool nonBlockingInput = false;
+  // TERM as the game sees it; null for none.
+  const char* term = "xterm";
+  // The terminal's settings before the game starts (stty -isig, say).
+  std::function<void(termios&)> before = {};
+};
+
+// The built game on a pseudo-terminal of its own, as a shell would run it: a small session
+// leader stands in for a job-control shell. It gives the game the terminal, takes it back when
+// the game stops (and tells the test), and does fg and bg on request.
 class PtyGame {
  public:
-  enum class Output { Terminal, Pipe };
+  using Output = PtyOutput;
+  using Options = PtyOptions;
 
   // Whether a pseudo-terminal could be opened; the game is not started otherwise.
   static bool available();
 
-  explicit PtyGame(Output output = Output::Terminal);
+  explicit PtyGame(Options options = {});
   ~PtyGame();
   PtyGame(const PtyGame&) = delete;
   PtyGame& operator=(const PtyGame&) = delete;
@@ -25,6 +48,13 @@ class PtyGame {
   // Types bytes on the terminal, as a user at the keyboard.
   void type(const std::string& bytes);
   void signal(int signal);
+  // The shell's fg and bg.
+  void foreground();
+  void background();
+  // Changes the terminal's settings from outside, as stty would; they become the ones to expect
+  // back.
+  void changeSettings(const std::function<void(termios&)>& change);
+  void resize(unsigned short columns, unsigned short rows);
   // Closes the test's end of the output pipe: the game's reader goes away.
   void closeOutput();
 
@@ -33,22 +63,36 @@ class PtyGame {
                      std::chrono::milliseconds limit = std::chrono::seconds(5));
   // Waits until the terminal's settings are (or are not) the ones it had before the game.
   bool waitForSettings(bool original, std::chrono::milliseconds limit = std::chrono::seconds(5));
+  // Waits for the next stop of the game, as its shell learns of it.
   bool waitUntilStopped(std::chrono::milliseconds limit = std::chrono::seconds(5));
   // Waits for the end; returns the signal that ended the game, or -1.
   int waitForEndSignal(std::chrono::milliseconds limit = std::chrono::seconds(5));
+  // Lets the game run for a while, collecting what it writes.
+  void play(std::chrono::milliseconds duration);
 
   termios settings() const;
   bool settingsAreOriginal() const;
+  // Bytes typed on the terminal that nobody has read.
+  int unreadInput() const;
   const std::string& output() const { return written; }
+  int stopsSeen() const { return stops; }
 
  private:
   void drain(std::chrono::milliseconds wait);
+  void command(char what);
 
+  Options options;
   int master = -1;
   int slave = -1;
   int outRead = -1;
+  int commands = -1;
+  int reports = -1;
   pid_t leader = -1;
   pid_t game = -1;
+  int stops = 0;
+  int stopsAwaited = 0;
+  bool ended = false;
+  int endStatus = 0;
   termios original{};
   std::string written;
 };

@@ -1,0 +1,251 @@
+// The terminal's mode and its signals on Linux and macOS. The game takes the terminal only in
+// the foreground, reading the settings to give back at that moment; it gives them back, with
+// unread keys dropped, on every way out and on every stop, and takes the terminal again when it
+// returns to the foreground. Everything a handler touches is set up before handlers exist, and
+// handlers call only async-signal-safe functions.
+#include "platform/posix_terminal.hpp"
+
+#include <signal.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace oneline::terminal {
+namespace {
+
+constexpr int kIn = STDIN_FILENO;
+constexpr int kOut = STDOUT_FILENO;
+
+// While playing: cursor hidden, autowrap off, so a narrow terminal cuts the line at its edge
+// instead of scrolling. Leaving puts both back, and a newline keeps the last frame above.
+constexpr char kEnterScreen[] = "\x1b[?25l\x1b[?7l";
+constexpr char kLeaveScreen[] = "\x1b[?7h\x1b[?25h\n";
+
+// Every catchable signal whose default action ends the process. Each one puts the terminal
+// back first, then ends the process by its default action (core dumps included).
+constexpr int kEndingSignals[] = {
+    SIGHUP,    SIGINT,  SIGQUIT, SIGTERM, SIGPIPE, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF,
+    SIGXCPU,   SIGXFSZ, SIGSEGV, SIGBUS,  SIGFPE,  SIGILL,  SIGABRT, SIGTRAP, SIGSYS,
+#if defined(__linux__)
+    SIGIO,     SIGPWR,  // on BSD and macOS their default action ignores them
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#ifdef SIGEMT
+    SIGEMT,
+#endif
+};
+// Signals whose default action stops the process.
+constexpr int kStopSignals[] = {SIGTSTP, SIGTTIN, SIGTTOU};
+
+// Set once in start(), before any handler is installed.
+bool inIsTerminal = false;
+bool outIsTerminal = false;
+bool useEscapes = false;
+// A crash from a stack overflow still needs a stack to put the terminal back from.
+alignas(16) char handlerStack[64 * 1024];
+
+// The terminal's settings as the game found them when it last took the terminal.
+termios userSettings;
+// The game holds the terminal; whoever clears this gives it back.
+volatile sig_atomic_t inGameMode = 0;
+// Cleared once the game is ending: nothing takes the terminal after that.
+volatile sig_atomic_t playing = 0;
+volatile sig_atomic_t resized = 0;
+
+// Async-signal-safe.
+void writeAll(const char* text, std::size_t size) {
+  while (size > 0) {
+    const ssize_t written = write(kOut, text, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return;
+    }
+    text += written;
+    size -= static_cast<std::size_t>(written);
+  }
+}
+
+// Every byte as typed: no line editing, echo, flow control or translation; a read returns at
+// once, with a waiting byte or with none. The signal keys work whatever the user had set, so
+// there is always a way out.
+termios gameSettings(termios settings) {
+  settings.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ECHONL | IEXTEN);
+  settings.c_lflag |= ISIG;
+  settings.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL | INLCR | IGNCR | ISTRIP);
+  settings.c_cc[VMIN] = 0;
+  settings.c_cc[VTIME] = 0;
+  const struct {
+    int index;
+    cc_t key;
+  } signalKeys[] = {{VINTR, 0x03}, {VQUIT, 0x1c}, {VSUSP, 0x1a}};  // Ctrl-C, Ctrl-\, Ctrl-Z
+  for (const auto& signalKey : signalKeys) {
+    if (settings.c_cc[signalKey.index] == _POSIX_VDISABLE) {
+      settings.c_cc[signalKey.index] = signalKey.key;
+    }
+  }
+  return settings;
+}
+
+// Async-signal-safe. A terminal that is not the process's controlling terminal has no
+// foreground to take turns in: the game holds it.
+bool inForeground() {
+  const pid_t owner = tcgetpgrp(inIsTerminal ? kIn : kOut);
+  return owner == getpgrp() || (owner < 0 && errno == ENOTTY);
+}
+
+// Async-signal-safe. Never from the background: a job there leaves the terminal to the shell.
+void enterGameMode() {
+  if (inGameMode != 0 || playing == 0 || !inForeground()) return;
+  if (inIsTerminal) {
+    if (tcgetattr(kIn, &userSettings) != 0) return;
+    const termios game = gameSettings(userSettings);
+    tcsetattr(kIn, TCSANOW, &game);
+  }
+  if (useEscapes) writeAll(kEnterScreen, sizeof kEnterScreen - 1);
+  inGameMode = 1;
+}
+
+// Async-signal-safe.
+void leaveGameMode() {
+  if (inGameMode == 0) return;
+  inGameMode = 0;
+  // Keys typed for the game and not read yet are dropped, so that none reaches the shell.
+  if (inIsTerminal) tcsetattr(kIn, TCSAFLUSH, &userSettings);
+  if (useEscapes) {
+    writeAll(kLeaveScreen, sizeof kLeaveScreen - 1);
+  } else if (outIsTerminal) {
+    writeAll("\n", 1);
+  }
+}
+
+void setHandler(int signal, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  // No handler interrupts another, and none is stopped for touching the terminal from the
+  // background while it puts it back.
+  sigfillset(&action.sa_mask);
+  action.sa_flags = SA_ONSTACK;
+  sigaction(signal, &action, nullptr);
+}
+
+// Async-signal-safe. The signal's own default action, so the parent sees the real cause. For a
+// stop signal this returns once the process is continued, or at once where the system discards
+// the stop (a process group that no shell can resume).
+void raiseByDefault(int signal) {
+  setHandler(signal, SIG_DFL);
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, signal);
+  sigprocmask(SIG_UNBLOCK, &only, nullptr);
+  raise(signal);
+}
+
+void onEndingSignal(int signal) {
+  playing = 0;
+  leaveGameMode();
+  raiseByDefault(signal);
+  _exit(128 + signal);
+}
+
+void onStopSignal(int signal) {
+  const int savedErrno = errno;
+  leaveGameMode();
+  raiseByDefault(signal);
+  setHandler(signal, onStopSignal);
+  // Back in the foreground (fg), or the stop did not happen: play on in the game's mode. After
+  // bg the terminal stays with the shell.
+  enterGameMode();
+  errno = savedErrno;
+}
+
+void onContinueSignal(int) {
+  const int savedErrno = errno;
+  enterGameMode();
+  errno = savedErrno;
+}
+
+void onResize(int) { resized = 1; }
+
+bool isIgnored(int signal) {
+  struct sigaction current {};
+  sigaction(signal, nullptr, &current);
+  return current.sa_handler == SIG_IGN;
+}
+
+// Whoever started the game with a signal ignored (nohup, say) keeps it ignored.
+void handleUnlessIgnored(int signal, void (*handler)(int)) {
+  if (!isIgnored(signal)) setHandler(signal, handler);
+}
+
+void restoreAtExit() {
+  sigset_t all;
+  sigfillset(&all);
+  sigprocmask(SIG_BLOCK, &all, nullptr);
+  playing = 0;
+  leaveGameMode();
+}
+
+}  // namespace
+
+void start() {
+  termios current;
+  inIsTerminal = tcgetattr(kIn, &current) == 0;
+  outIsTerminal = isatty(kOut) != 0;
+  // A dumb terminal (an editor's shell buffer, say) would show escape sequences as text.
+  const char* term = std::getenv("TERM");
+  useEscapes = outIsTerminal && term != nullptr && *term != '\0' && std::strcmp(term, "dumb") != 0;
+
+  sigset_t all;
+  sigset_t before;
+  sigfillset(&all);
+  sigprocmask(SIG_BLOCK, &all, &before);
+  stack_t stack{};
+  stack.ss_sp = handlerStack;
+  stack.ss_size = sizeof handlerStack;
+  sigaltstack(&stack, nullptr);
+  for (int signal : kEndingSignals) handleUnlessIgnored(signal, onEndingSignal);
+#ifdef SIGRTMIN
+  for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) {
+    handleUnlessIgnored(signal, onEndingSignal);
+  }
+#endif
+  // The first process of a session (tmux new-session, ssh -t, xterm -e) has no shell to resume
+  // it: the system discards Ctrl-Z there, and so does the game, playing on.
+  const bool stopCanBeResumed = getpgrp() != getsid(0);
+  for (int signal : kStopSignals) {
+    if (signal != SIGTSTP || stopCanBeResumed) handleUnlessIgnored(signal, onStopSignal);
+  }
+  setHandler(SIGCONT, onContinueSignal);
+  if (useEscapes) setHandler(SIGWINCH, onResize);
+  std::atexit(restoreAtExit);
+  playing = 1;
+  enterGameMode();
+  sigprocmask(SIG_SETMASK, &before, nullptr);
+}
+
+bool inputIsTerminal() { return inIsTerminal; }
+
+bool mayWriteFrame() { return !outIsTerminal || inGameMode != 0; }
+
+bool takeResize() {
+  if (resized == 0) return false;
+  resized = 0;
+  return true;
+}
+
+void endAfterFailedWrite(int error) {
+  restoreAtExit();
+  if (error != EPIPE) {
+    std::fprintf(stderr, "oneline: cannot write to standard output: %s\n",
+                 std::strerror(error != 0 ? error : EIO));
+  }
+  _exit(1);
+}
+
+}  // namespace oneline::terminal
