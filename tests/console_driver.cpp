@@ -218,7 +218,7 @@ int main(int argc, char** argv) {
                  "       console_driver interrupt <oneline.exe> <ready-file> <log>\n");
     return 2;
   }
-  logFile = std::fopen(argv[argc - 1], "w");
+  logFile = std::fopen(argv[argc - 1], "wb");
   if (logFile == nullptr) return 2;
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
   SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
