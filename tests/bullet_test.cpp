@@ -61,9 +61,12 @@ TEST_F(BulletTest, ShotTravelsAwayFromThePlayerAndStopsOnTheEnemysColumn) {
   update(70, kFacingRight, 30);
   EXPECT_FALSE(bullet.isActive());
   EXPECT_EQ(bullet.getPos(), 70);
-  // Stopped, it keeps its column for the enemy's hit test.
+  // Stopped, it keeps its column for the enemy's hit test, but is no longer drawn there.
   update(70, kFacingRight, 30);
   EXPECT_EQ(bullet.getPos(), 70);
+  screen.clear();
+  bullet.drawIfActive();
+  EXPECT_EQ(screen.line(), lineWith({}));
 }
 
 TEST_F(BulletTest, ShotMovesTheWayThePlayerFacesFromThePlayersOwnColumn) {
@@ -134,10 +137,12 @@ TEST_F(BulletTest, BeamFillsTheGapTowardTheEnemyOrRunsToTheLineEnd) {
   EXPECT_EQ(update(40, kFacingRight, 30), beam(35, 39));
   EXPECT_EQ(update(30, kFacingRight, 40), beam(45, 79));
   EXPECT_EQ(update(50, kFacingLeft, 40), beam(0, 39));
+  // On the enemy's column (where it stops) the enemy is not left of the player.
+  EXPECT_EQ(update(40, kFacingLeft, 40), beam(0, 39));
   // Beside the enemy there is no gap, but the frame still counts.
   EXPECT_EQ(update(35, kFacingRight, 30), lineWith({}));
   EXPECT_EQ(update(24, kFacingLeft, 30), lineWith({}));
-  EXPECT_EQ(bullet.getBeamFrames(), 6);
+  EXPECT_EQ(bullet.getBeamFrames(), 7);
   // The beam never moves the weapon's own column.
   EXPECT_EQ(bullet.getPos(), 40);
 }

@@ -30,6 +30,34 @@ TEST(GameExecutableTest, PlaysAKeyFileOneKeyPerFrameThenRunsOn) {
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
 }
 
+TEST(GameExecutableTest, FramesAreNeverCloserThanThePause) {
+  // A pause never ends early: in two seconds from its start the game prints at most 1 + 2000 / 66
+  // frames, however late it starts or the test reads.
+  GameProcess game("");
+  const auto frames = game.readFrames(1000, std::chrono::seconds(2));
+  EXPECT_GE(frames.size(), 1u);
+  EXPECT_LE(frames.size(), 31u);
+}
+
+#ifdef ONELINE_FLAKY_IO
+// Every write of a frame cut short, every other read of a key refused for now: the frames stay
+// whole and every key acts, one frame later than it would have.
+TEST(GameExecutableTest, ShortWritesAndRefusedReadsLoseNothing) {
+  const std::string keys = "ddd a";
+  GameProcess game(keys, ONELINE_FLAKY_IO);
+  const auto frames = game.readFrames(12);
+  testing::ScriptedConsole console;
+  for (char key : keys) {
+    console.typeValue(0);
+    console.typeValue(static_cast<unsigned char>(key));
+  }
+  Game expected(console);
+  for (int i = 0; i < 12; ++i) expected.runFrame(console);
+  ASSERT_EQ(frames.size(), 12u);
+  for (std::size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i], console.frames[i]) << i;
+}
+#endif
+
 // Walk into the enemy and light a beam on its column: it loses a point a frame and vanishes.
 TEST(GameExecutableTest, BeamOnTheEnemyTakesItsPointsUntilItVanishes) {
   GameProcess game("m" + std::string(33, 'd') + " ");

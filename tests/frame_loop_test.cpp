@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <limits>
+
 #include "app/game.hpp"
 #include "support/scripted_console.hpp"
 
@@ -65,6 +68,40 @@ TEST(FrameLoopTest, ShotIsHiddenUnderThePlayerThenCrossesTheLine) {
   EXPECT_EQ(frames[0], frameWith({{30, "(>_>)"}, {70, "(*--*)"}}));
   EXPECT_EQ(frames[4], frameWith({{30, "(>_>)"}, {69, "(*--*)"}}));
   EXPECT_EQ(frames[5], frameWith({{35, "*"}, {30, "(>_>)"}, {69, "(*--*)"}}));
+}
+
+TEST(FrameLoopTest, ShotCrossesTheLineToItsLastColumnAndStopsPastIt) {
+  Play play(" ");
+  play.game.enemy.setPos(-20);  // behind the player, out of the shot's way
+  play.frames(51);
+  const auto& frames = play.console.frames;
+  EXPECT_EQ(frames[49], frameWith({{79, "*"}, {30, "(>_>)"}}));
+  EXPECT_EQ(frames[50], frameWith({{30, "(>_>)"}}));
+  EXPECT_FALSE(play.game.bullet.isActive());
+  EXPECT_EQ(play.game.bullet.getPos(), 80);
+}
+
+TEST(FrameLoopTest, WeaponNeverFiredStandsJustLeftOfTheLine) {
+  // An enemy on column 0 is safe from it; one that follows the player to column -1 is hit.
+  Play play;
+  play.game.player.setPos(0);
+  play.game.enemy.setPos(0);
+  play.frames(10);
+  EXPECT_EQ(play.game.enemy.getHp(), 10);
+  play.game.player.setPos(-1);
+  play.game.enemy.setPos(-1);
+  play.frames(3);
+  EXPECT_EQ(play.game.enemy.getHp(), 7);
+}
+
+TEST(FrameLoopTest, FrameNumberWrapsToZeroAtItsLimitAndTheEnemyStepsOn) {
+  Play play;
+  play.game.frame = std::numeric_limits<std::int32_t>::max() - 1;
+  play.frames(2);
+  EXPECT_EQ(play.game.frame, 0);
+  EXPECT_EQ(play.game.enemy.getPos(), 70);
+  play.frames(1);  // frame 0 steps
+  EXPECT_EQ(play.game.enemy.getPos(), 69);
 }
 
 TEST(FrameLoopTest, StoppedShotCostsAPointEachFrameUntilTheEnemyStepsAway) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
+#include <string>
 
 namespace oneline::testing {
 
@@ -16,7 +17,7 @@ namespace {
 constexpr std::size_t kFrameBytes = 81;
 }
 
-GameProcess::GameProcess(const std::string& keys) {
+GameProcess::GameProcess(const std::string& keys, const char* preload) {
   char path[] = "/tmp/oneline-keys-XXXXXX";
   const int in = mkstemp(path);
   if (in < 0) throw std::runtime_error("mkstemp");
@@ -32,6 +33,13 @@ GameProcess::GameProcess(const std::string& keys) {
   if (pid == 0) {
     dup2(in, STDIN_FILENO);
     dup2(pipeEnds[1], STDOUT_FILENO);
+    if (preload != nullptr) {
+      setenv("LD_PRELOAD", preload, 1);
+      // A sanitized game would otherwise refuse a library loaded before its runtime.
+      const char* asan = std::getenv("ASAN_OPTIONS");
+      setenv("ASAN_OPTIONS",
+             (std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0").c_str(), 1);
+    }
     execl(ONELINE_EXE, ONELINE_EXE, static_cast<char*>(nullptr));
     _exit(127);
   }

@@ -12,8 +12,9 @@ namespace oneline::testing {
 // standard output read through a pipe.
 class GameProcess {
  public:
-  // Starts the game with keys as the contents of its standard input.
-  explicit GameProcess(const std::string& keys);
+  // Starts the game with keys as the contents of its standard input, with a library preloaded
+  // into it where preload is not null.
+  explicit GameProcess(const std::string& keys, const char* preload = nullptr);
   ~GameProcess();
   GameProcess(const GameProcess&) = delete;
   GameProcess& operator=(const GameProcess&) = delete;
