@@ -145,6 +145,19 @@ TEST_F(TerminalTest, InTheBackgroundTheGameLeavesTheTerminalToTheShell) {
     EXPECT_TRUE(inGameMode(game.settings()));
     endBy(game, SIGINT, true);
   }
+  {
+    // Still running in the background (reading there fails instead of stopping it), brought to
+    // the foreground without a continue signal, as bash's fg does for a running job.
+    PtyGame game({.background = true, .ignoreTerminalInput = true});
+    game.play(300ms);
+    EXPECT_EQ(game.output(), "");
+    EXPECT_EQ(game.stopsSeen(), 0);
+    game.foreground(false);
+    ASSERT_TRUE(
+        game.waitForOutput(std::string(kEnterScreen) + lineWith({{30, "(>_>)"}}).substr(0, 35)));
+    EXPECT_TRUE(inGameMode(game.settings()));
+    endBy(game, SIGINT, true);
+  }
 }
 
 TEST_F(TerminalTest, WhereNoShellCanResumeAStopCtrlZLeavesTheGamePlaying) {

@@ -30,6 +30,7 @@ class PosixConsole final : public Console {
   PosixConsole& operator=(const PosixConsole&) = delete;
 
   bool keyWaiting() override {
+    terminal::takeIfInForeground();
     if (inputEnded) return false;
     if (!terminal::inputIsTerminal()) {
       // A pipe or a file: look first, so that a read never waits for a key.
@@ -45,8 +46,9 @@ class PosixConsole final : public Console {
       waitingKey = byte;
       return true;
     }
-    if (got == 0) return terminal::inputIsTerminal() ? false : endInput();
-    if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) return false;
+    // A terminal never ends: a read it refuses (from the background, say) is no key this frame.
+    if (terminal::inputIsTerminal()) return false;
+    if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return false;
     return endInput();
   }
 

@@ -47,6 +47,7 @@ constexpr int kStopSignals[] = {SIGTSTP, SIGTTIN, SIGTTOU};
 bool inIsTerminal = false;
 bool outIsTerminal = false;
 bool useEscapes = false;
+pid_t ownGroup = 0;
 // A crash from a stack overflow still needs a stack to put the terminal back from.
 alignas(16) char handlerStack[64 * 1024];
 
@@ -96,7 +97,7 @@ termios gameSettings(termios settings) {
 // foreground to take turns in: the game holds it.
 bool inForeground() {
   const pid_t owner = tcgetpgrp(inIsTerminal ? kIn : kOut);
-  return owner == getpgrp() || (owner < 0 && errno == ENOTTY);
+  return owner == ownGroup || (owner < 0 && errno == ENOTTY);
 }
 
 // Async-signal-safe. Never from the background: a job there leaves the terminal to the shell.
@@ -197,6 +198,7 @@ void start() {
   termios current;
   inIsTerminal = tcgetattr(kIn, &current) == 0;
   outIsTerminal = isatty(kOut) != 0;
+  ownGroup = getpgrp();
   // A dumb terminal (an editor's shell buffer, say) would show escape sequences as text.
   const char* term = std::getenv("TERM");
   useEscapes = outIsTerminal && term != nullptr && *term != '\0' && std::strcmp(term, "dumb") != 0;
@@ -217,7 +219,7 @@ void start() {
 #endif
   // The first process of a session (tmux new-session, ssh -t, xterm -e) has no shell to resume
   // it: the system discards Ctrl-Z there, and so does the game, playing on.
-  const bool stopCanBeResumed = getpgrp() != getsid(0);
+  const bool stopCanBeResumed = ownGroup != getsid(0);
   for (int signal : kStopSignals) {
     if (signal != SIGTSTP || stopCanBeResumed) handleUnlessIgnored(signal, onStopSignal);
   }
@@ -230,6 +232,16 @@ void start() {
 }
 
 bool inputIsTerminal() { return inIsTerminal; }
+
+void takeIfInForeground() {
+  if (inGameMode != 0 || (!inIsTerminal && !outIsTerminal) || !inForeground()) return;
+  sigset_t all;
+  sigset_t before;
+  sigfillset(&all);
+  sigprocmask(SIG_BLOCK, &all, &before);
+  enterGameMode();
+  sigprocmask(SIG_SETMASK, &before, nullptr);
+}
 
 bool mayWriteFrame() { return !outIsTerminal || inGameMode != 0; }
 

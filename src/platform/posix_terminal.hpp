@@ -14,6 +14,11 @@ void start();
 // Whether standard input is a terminal (the key test is then the read itself).
 bool inputIsTerminal();
 
+// Takes the terminal if the game is back in the foreground without having been continued (bash's
+// fg of a job still running in the background). Called at the start of every frame, before the
+// terminal is read; costs nothing while the game holds the terminal.
+void takeIfInForeground();
+
 // Whether a frame may be written now: always to a pipe or a file; to a terminal only while the
 // game holds it, so a game in the background never writes over the shell's line.
 bool mayWriteFrame();

@@ -36,6 +36,7 @@ bool sameSettings(const termios& a, const termios& b) {
     unsetenv("TERM");
   }
   if (options.ignoreHangup) ::signal(SIGHUP, SIG_IGN);
+  if (options.ignoreTerminalInput) ::signal(SIGTTIN, SIG_IGN);
   // Crash signals in the tests leave no core files behind.
   const rlimit noCore{0, 0};
   setrlimit(RLIMIT_CORE, &noCore);
@@ -46,7 +47,8 @@ bool sameSettings(const termios& a, const termios& b) {
 }
 
 // The stand-in shell: puts the game in a process group of its own, in the terminal's foreground
-// unless started in the background; reports its pid and each of its stops; obeys fg and bg; and
+// unless started in the background; reports its pid and each of its stops; obeys fg ('f', or 'F'
+// without continuing) and bg ('b'); and
 // ends as the game ended (128 + signal, or its exit code).
 [[noreturn]] void runLeader(const PtyGame::Options& options, int commands, int report) {
   int go[2];
@@ -78,8 +80,8 @@ bool sameSettings(const termios& a, const termios& b) {
     if (poll(&ready, 1, 5) <= 0) continue;
     char what = 0;
     if (read(commands, &what, 1) != 1) continue;
-    if (what == 'f') tcsetpgrp(STDIN_FILENO, game);
-    killpg(game, SIGCONT);
+    if (what != 'b') tcsetpgrp(STDIN_FILENO, game);
+    if (what != 'F') killpg(game, SIGCONT);
   }
 }
 
@@ -163,7 +165,7 @@ void PtyGame::command(char what) {
   if (write(commands, &what, 1) != 1) throw std::runtime_error("command");
 }
 
-void PtyGame::foreground() { command('f'); }
+void PtyGame::foreground(bool continueIt) { command(continueIt ? 'f' : 'F'); }
 
 void PtyGame::background() { command('b'); }
 

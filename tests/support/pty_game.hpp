@@ -21,6 +21,9 @@ struct PtyOptions {
   bool leadsSession = false;
   // Started under nohup: hangups are ignored.
   bool ignoreHangup = false;
+  // Started with SIGTTIN ignored: reading the terminal from the background fails instead of
+  // stopping the game, which runs on there.
+  bool ignoreTerminalInput = false;
   // Standard input shared in non-blocking mode.
   bool nonBlockingInput = false;
   // TERM as the game sees it; null for none.
@@ -48,8 +51,8 @@ class PtyGame {
   // Types bytes on the terminal, as a user at the keyboard.
   void type(const std::string& bytes);
   void signal(int signal);
-  // The shell's fg and bg.
-  void foreground();
+  // The shell's fg and bg. bash continues a job on fg only if it was stopped.
+  void foreground(bool continueIt = true);
   void background();
   // Changes the terminal's settings from outside, as stty would; they become the ones to expect
   // back.
