@@ -93,9 +93,10 @@ termios gameSettings(termios settings) {
   return settings;
 }
 
-// Async-signal-safe. A terminal that is not the process's controlling terminal has no
-// foreground to take turns in: the game holds it.
+// Async-signal-safe. With no terminal, or one that is not the process's controlling terminal,
+// there is no foreground to take turns in: the game holds what it has.
 bool inForeground() {
+  if (!inIsTerminal && !outIsTerminal) return true;
   const pid_t owner = tcgetpgrp(inIsTerminal ? kIn : kOut);
   return owner == ownGroup || (owner < 0 && errno == ENOTTY);
 }
@@ -184,10 +185,18 @@ void handleUnlessIgnored(int signal, void (*handler)(int)) {
   if (!isIgnored(signal)) setHandler(signal, handler);
 }
 
-void restoreAtExit() {
+// Blocks every signal, so that no handler runs while the caller changes the terminal; returns
+// the mask to put back.
+sigset_t blockAllSignals() {
   sigset_t all;
+  sigset_t before;
   sigfillset(&all);
-  sigprocmask(SIG_BLOCK, &all, nullptr);
+  sigprocmask(SIG_BLOCK, &all, &before);
+  return before;
+}
+
+void restoreAtExit() {
+  blockAllSignals();
   playing = 0;
   leaveGameMode();
 }
@@ -203,10 +212,7 @@ void start() {
   const char* term = std::getenv("TERM");
   useEscapes = outIsTerminal && term != nullptr && *term != '\0' && std::strcmp(term, "dumb") != 0;
 
-  sigset_t all;
-  sigset_t before;
-  sigfillset(&all);
-  sigprocmask(SIG_BLOCK, &all, &before);
+  const sigset_t before = blockAllSignals();
   stack_t stack{};
   stack.ss_sp = handlerStack;
   stack.ss_size = sizeof handlerStack;
@@ -234,11 +240,8 @@ void start() {
 bool inputIsTerminal() { return inIsTerminal; }
 
 void takeIfInForeground() {
-  if (inGameMode != 0 || (!inIsTerminal && !outIsTerminal) || !inForeground()) return;
-  sigset_t all;
-  sigset_t before;
-  sigfillset(&all);
-  sigprocmask(SIG_BLOCK, &all, &before);
+  if (inGameMode != 0 || !inForeground()) return;
+  const sigset_t before = blockAllSignals();
   enterGameMode();
   sigprocmask(SIG_SETMASK, &before, nullptr);
 }

@@ -14,8 +14,36 @@
 namespace oneline::testing {
 
 namespace {
+
 constexpr std::size_t kFrameBytes = 81;
+
+// Starts the built game with in, out and errors as its standard streams (out closed when it is
+// -1), a library preloaded where preload is not null.
+pid_t spawnGame(int in, int out, int errors, const char* preload = nullptr,
+                bool ignoreBrokenPipe = false) {
+  const pid_t pid = fork();
+  if (pid < 0) throw std::runtime_error("fork");
+  if (pid > 0) return pid;
+  dup2(in, STDIN_FILENO);
+  if (out >= 0) {
+    dup2(out, STDOUT_FILENO);
+  } else {
+    close(STDOUT_FILENO);
+  }
+  dup2(errors, STDERR_FILENO);
+  if (ignoreBrokenPipe) signal(SIGPIPE, SIG_IGN);
+  if (preload != nullptr) {
+    setenv("LD_PRELOAD", preload, 1);
+    // A sanitized game would otherwise refuse a library loaded before its runtime.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    setenv("ASAN_OPTIONS",
+           (std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0").c_str(), 1);
+  }
+  execl(ONELINE_EXE, ONELINE_EXE, static_cast<char*>(nullptr));
+  _exit(127);
 }
+
+}  // namespace
 
 GameProcess::GameProcess(const std::string& keys, const char* preload) {
   char path[] = "/tmp/oneline-keys-XXXXXX";
@@ -28,21 +56,7 @@ GameProcess::GameProcess(const std::string& keys, const char* preload) {
   }
   int pipeEnds[2];
   if (pipe(pipeEnds) != 0) throw std::runtime_error("pipe");
-  pid = fork();
-  if (pid < 0) throw std::runtime_error("fork");
-  if (pid == 0) {
-    dup2(in, STDIN_FILENO);
-    dup2(pipeEnds[1], STDOUT_FILENO);
-    if (preload != nullptr) {
-      setenv("LD_PRELOAD", preload, 1);
-      // A sanitized game would otherwise refuse a library loaded before its runtime.
-      const char* asan = std::getenv("ASAN_OPTIONS");
-      setenv("ASAN_OPTIONS",
-             (std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0").c_str(), 1);
-    }
-    execl(ONELINE_EXE, ONELINE_EXE, static_cast<char*>(nullptr));
-    _exit(127);
-  }
+  pid = spawnGame(in, pipeEnds[1], STDERR_FILENO, preload);
   close(in);
   close(pipeEnds[1]);
   out = pipeEnds[0];
@@ -88,21 +102,9 @@ int GameProcess::stop(int signal) {
 Ending runUntilItEnds(int out, bool ignoreBrokenPipe) {
   int errors[2];
   if (pipe(errors) != 0) throw std::runtime_error("pipe");
-  const pid_t pid = fork();
-  if (pid < 0) throw std::runtime_error("fork");
-  if (pid == 0) {
-    const int nothing = open("/dev/null", O_RDONLY);
-    dup2(nothing, STDIN_FILENO);
-    if (out >= 0) {
-      dup2(out, STDOUT_FILENO);
-    } else {
-      close(STDOUT_FILENO);
-    }
-    dup2(errors[1], STDERR_FILENO);
-    if (ignoreBrokenPipe) signal(SIGPIPE, SIG_IGN);
-    execl(ONELINE_EXE, ONELINE_EXE, static_cast<char*>(nullptr));
-    _exit(127);
-  }
+  const int nothing = open("/dev/null", O_RDONLY);
+  const pid_t pid = spawnGame(nothing, out, errors[1], nullptr, ignoreBrokenPipe);
+  close(nothing);
   close(errors[1]);
   Ending ending;
   pollfd ready{errors[0], POLLIN, 0};

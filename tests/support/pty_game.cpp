@@ -48,8 +48,7 @@ bool sameSettings(const termios& a, const termios& b) {
 
 // The stand-in shell: puts the game in a process group of its own, in the terminal's foreground
 // unless started in the background; reports its pid and each of its stops; obeys fg ('f', or 'F'
-// without continuing) and bg ('b'); and
-// ends as the game ended (128 + signal, or its exit code).
+// without continuing) and bg ('b'); and ends as the game ended (128 + signal, or its exit code).
 [[noreturn]] void runLeader(const PtyGame::Options& options, int commands, int report) {
   int go[2];
   if (pipe(go) != 0) _exit(120);
@@ -124,7 +123,6 @@ PtyGame::PtyGame(Options options) : options(std::move(options)) {
     if (outPipe[0] >= 0) close(outPipe[0]);
     setsid();
     ioctl(slave, TIOCSCTTY, 0);
-    if (this->options.nonBlockingInput) fcntl(slave, F_SETFL, fcntl(slave, F_GETFL) | O_NONBLOCK);
     dup2(slave, STDIN_FILENO);
     dup2(outPipe[1] >= 0 ? outPipe[1] : slave, STDOUT_FILENO);
     dup2(slave, STDERR_FILENO);

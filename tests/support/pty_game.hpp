@@ -24,8 +24,6 @@ struct PtyOptions {
   // Started with SIGTTIN ignored: reading the terminal from the background fails instead of
   // stopping the game, which runs on there.
   bool ignoreTerminalInput = false;
-  // Standard input shared in non-blocking mode.
-  bool nonBlockingInput = false;
   // TERM as the game sees it; null for none.
   const char* term = "xterm";
   // The terminal's settings before the game starts (stty -isig, say).
