@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "app/game.hpp"
 #include "support/expected_line.hpp"
 #include "support/game_process.hpp"
@@ -13,30 +15,57 @@
 namespace oneline {
 namespace {
 
+using namespace std::chrono_literals;
 using testing::GameProcess;
 using testing::lineWith;
 
-TEST(GameExecutableTest, PlaysAKeyFileOneKeyPerFrameThenRunsOn) {
-  GameProcess game("ddxa");
-  const auto frames = game.readFrames(7);
-  ASSERT_EQ(frames.size(), 7u);
-  const std::vector<std::string> expected = {
-      lineWith({{31, "(>_>)"}, {70, "(*--*)"}}), lineWith({{32, "(>_>)"}, {69, "(*--*)"}}),
-      lineWith({{32, "(>_>)"}, {69, "(*--*)"}}), lineWith({{31, "(<_<)"}, {69, "(*--*)"}}),
-      lineWith({{31, "(<_<)"}, {69, "(*--*)"}}), lineWith({{31, "(<_<)"}, {69, "(*--*)"}}),
-      lineWith({{31, "(<_<)"}, {68, "(*--*)"}})};
-  for (std::size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i], expected[i] + "\r") << i;
-  const int status = game.stop(SIGTERM);
-  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+// The frames the rules give for keys read one a frame, no key before the first.
+std::vector<std::string> expectedFrames(const std::string& keys, int count) {
+  testing::ScriptedConsole console(keys);
+  Game expected(console);
+  for (int i = 0; i < count; ++i) expected.runFrame(console);
+  return console.frames;
+}
+
+// From a file, and from a pipe whose writer has gone before the game reads: the keys still in
+// the pipe are keys all the same.
+TEST(GameExecutableTest, PlaysKeysFromAFileOrAPipeOneKeyPerFrameThenRunsOn) {
+  for (bool keysFromPipe : {false, true}) {
+    GameProcess game(testing::GameOptions{.keys = "ddxa m ", .keysFromPipe = keysFromPipe});
+    const auto frames = game.readFrames(12);
+    EXPECT_EQ(frames, expectedFrames("ddxa m ", 12)) << (keysFromPipe ? "pipe" : "file");
+    const int status = game.stop(SIGTERM);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+  }
 }
 
 TEST(GameExecutableTest, FramesAreNeverCloserThanThePause) {
-  // A pause never ends early: in two seconds from its start the game prints at most 1 + 2000 / 66
-  // frames, however late it starts or the test reads.
+  // A pause never ends early, not even when signals keep arriving (a window being resized): in
+  // two seconds from its start the game prints at most 1 + 2000 / 66 frames.
   GameProcess game("");
-  const auto frames = game.readFrames(1000, std::chrono::seconds(2));
+  std::vector<std::string> frames;
+  const auto end = std::chrono::steady_clock::now() + 2s;
+  while (std::chrono::steady_clock::now() < end) {
+    game.signal(SIGCONT);
+    for (std::string& frame : game.readFrames(1000, 20ms)) frames.push_back(std::move(frame));
+  }
   EXPECT_GE(frames.size(), 1u);
   EXPECT_LE(frames.size(), 31u);
+}
+
+// Output backed up (a slow link): every write of a frame waits. Neither a signal during the
+// wait nor output left non-blocking by whoever opened it may cost a frame or end the game.
+TEST(GameExecutableTest, FramesWaitForBackedUpOutput) {
+  for (bool nonBlocking : {false, true}) {
+    GameProcess game(testing::GameOptions{.backlog = 4050, .nonBlockingOutput = nonBlocking});
+    for (int i = 0; i < 5; ++i) {
+      std::this_thread::sleep_for(50ms);
+      game.signal(SIGCONT);
+    }
+    EXPECT_EQ(game.readFrames(8), expectedFrames("", 8)) << nonBlocking;
+    const int status = game.stop(SIGTERM);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << nonBlocking;
+  }
 }
 
 #ifdef ONELINE_FLAKY_IO
@@ -45,16 +74,9 @@ TEST(GameExecutableTest, FramesAreNeverCloserThanThePause) {
 TEST(GameExecutableTest, ShortWritesAndRefusedReadsLoseNothing) {
   const std::string keys = "ddd a";
   GameProcess game(keys, ONELINE_FLAKY_IO);
-  const auto frames = game.readFrames(12);
-  testing::ScriptedConsole console;
-  for (char key : keys) {
-    console.typeValue(0);
-    console.typeValue(static_cast<unsigned char>(key));
-  }
-  Game expected(console);
-  for (int i = 0; i < 12; ++i) expected.runFrame(console);
-  ASSERT_EQ(frames.size(), 12u);
-  for (std::size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(frames[i], console.frames[i]) << i;
+  std::string late;
+  for (char key : keys) late += std::string(1, '\0') + key;
+  EXPECT_EQ(game.readFrames(12), expectedFrames(late, 12));
 }
 #endif
 
@@ -105,15 +127,12 @@ TEST(GameExecutableTest, EveryByteValueActsByTheKeyTable) {
     keys += static_cast<char>(value);
     if (value % 8 == 7) keys += bound[(value / 8) % bound.size()];
   }
-  constexpr std::size_t kFrames = 296;
+  constexpr int kFrames = 296;
   GameProcess game(keys);
   const auto frames = game.readFrames(kFrames, std::chrono::seconds(40));
-
-  testing::ScriptedConsole console(keys);
-  Game expected(console);
-  for (std::size_t i = 0; i < kFrames; ++i) expected.runFrame(console);
-  ASSERT_EQ(frames.size(), kFrames);
-  for (std::size_t i = 0; i < kFrames; ++i) ASSERT_EQ(frames[i], console.frames[i]) << i;
+  const auto expected = expectedFrames(keys, kFrames);
+  ASSERT_EQ(frames.size(), expected.size());
+  for (std::size_t i = 0; i < frames.size(); ++i) ASSERT_EQ(frames[i], expected[i]) << i;
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <stdexcept>
 
 #include "app/game.hpp"
 #include "support/scripted_console.hpp"
@@ -134,12 +135,16 @@ TEST(FrameLoopTest, BeamOnTheEnemysColumnTakesAllItsPointsAndItVanishes) {
   EXPECT_EQ(play.console.frames.back(), frameWith({{70, "(>_>)"}}));
 }
 
-// Ends the endless loop from inside a pause.
+// Ends the endless loop from inside a pause, or at a frame that no pause preceded.
 struct StopAfterPauses : ScriptedConsole {
   explicit StopAfterPauses(std::size_t limit) : limit(limit) {}
   void pause(int milliseconds) override {
     ScriptedConsole::pause(milliseconds);
     if (pauses.size() == limit) throw limit;
+  }
+  void printLine(std::string_view text) override {
+    if (frames.size() > pauses.size()) throw std::runtime_error("two frames without a pause");
+    ScriptedConsole::printLine(text);
   }
   std::size_t limit;
 };

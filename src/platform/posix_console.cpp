@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <ctime>
 
 #include "platform/console.hpp"
@@ -22,6 +23,35 @@ constexpr int kOut = STDOUT_FILENO;
 // below when it reflowed a narrower screen.
 constexpr char kEraseRowAndBelow[] = "\x1b[J";
 
+// Keys read from the terminal and not yet acted on, one a frame, in the order typed. Each frame
+// takes everything the terminal holds in its one read, so that Ctrl-C, Ctrl-\ and Ctrl-Z never
+// wait behind a paste in the terminal's own queue; keys beyond the bound are dropped.
+class KeyQueue {
+ public:
+  static constexpr std::size_t kCapacity = 4096;
+
+  bool empty() const { return count == 0; }
+  void clear() { count = 0; }
+  // Keeps what fits, in order; drops the rest.
+  void push(const unsigned char* keys, std::size_t size) {
+    for (std::size_t i = 0; i < size && count < kCapacity; ++i) {
+      slots[(head + count) % kCapacity] = keys[i];
+      ++count;
+    }
+  }
+  int pop() {
+    const int key = slots[head];
+    head = (head + 1) % kCapacity;
+    --count;
+    return key;
+  }
+
+ private:
+  unsigned char slots[kCapacity];
+  std::size_t head = 0;
+  std::size_t count = 0;
+};
+
 class PosixConsole final : public Console {
  public:
   PosixConsole() { terminal::start(); }
@@ -30,29 +60,16 @@ class PosixConsole final : public Console {
   PosixConsole& operator=(const PosixConsole&) = delete;
 
   bool keyWaiting() override {
-    terminal::takeIfInForeground();
-    if (inputEnded) return false;
-    if (!terminal::inputIsTerminal()) {
-      // A pipe or a file: look first, so that a read never waits for a key.
-      pollfd in{kIn, POLLIN, 0};
-      const int ready = poll(&in, 1, 0);
-      if (ready == 0 || (ready < 0 && errno == EINTR)) return false;
-      if (ready < 0 || (in.revents & POLLNVAL) != 0) return endInput();
+    terminal::beginFrame();
+    if (terminal::inputIsTerminal()) {
+      takeTypedKeys();
+    } else if (keys.empty() && !inputEnded) {
+      takePipedKey();
     }
-    // On the terminal the game's mode makes this read return at once.
-    unsigned char byte = 0;
-    const ssize_t got = read(kIn, &byte, 1);
-    if (got == 1) {
-      waitingKey = byte;
-      return true;
-    }
-    // A terminal never ends: a read it refuses (from the background, say) is no key this frame.
-    if (terminal::inputIsTerminal()) return false;
-    if (got < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return false;
-    return endInput();
+    return !keys.empty();
   }
 
-  int readKey() override { return waitingKey; }
+  int readKey() override { return keys.pop(); }
 
   void pause(int milliseconds) override {
     timespec left{milliseconds / 1000, static_cast<long>(milliseconds % 1000) * 1'000'000L};
@@ -102,13 +119,42 @@ class PosixConsole final : public Console {
     }
   }
 
-  bool endInput() {
-    inputEnded = true;
-    return false;
+  // Everything the terminal holds, in one read that the game's mode makes return at once. A
+  // terminal never ends: a read it refuses (from the background, say) is no key this frame.
+  void takeTypedKeys() {
+    // Keys typed before the game last gave the terminal back (a stop) go with the terminal's.
+    const int handBacks = terminal::handBacks();
+    if (handBacks != seenHandBacks) {
+      keys.clear();
+      seenHandBacks = handBacks;
+    }
+    const ssize_t got = read(kIn, typed, sizeof typed);
+    if (got > 0) keys.push(typed, static_cast<std::size_t>(got));
   }
 
+  // A pipe or a file gives one byte a frame, looked for first so that a read never waits. Its
+  // end (or an error) ends the keys; a hang-up with bytes still in the pipe does not.
+  void takePipedKey() {
+    pollfd in{kIn, POLLIN, 0};
+    const int ready = poll(&in, 1, 0);
+    if (ready == 0 || (ready < 0 && errno == EINTR)) return;
+    if (ready < 0 || (in.revents & POLLNVAL) != 0) {
+      inputEnded = true;
+      return;
+    }
+    unsigned char byte = 0;
+    const ssize_t got = read(kIn, &byte, 1);
+    if (got == 1) {
+      keys.push(&byte, 1);
+    } else if (got == 0 || (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)) {
+      inputEnded = true;
+    }
+  }
+
+  KeyQueue keys;
+  unsigned char typed[KeyQueue::kCapacity];
+  int seenHandBacks = 0;
   bool inputEnded = false;
-  int waitingKey = 0;
 };
 
 }  // namespace

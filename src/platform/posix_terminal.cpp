@@ -2,10 +2,13 @@
 // the foreground, reading the settings to give back at that moment; it gives them back, with
 // unread keys dropped, on every way out and on every stop, and takes the terminal again when it
 // returns to the foreground. Everything a handler touches is set up before handlers exist, and
-// handlers call only async-signal-safe functions.
+// handlers call only async-signal-safe functions. Taking and giving back happen with signals
+// blocked, so no signal ever finds the terminal half taken or half given back.
 #include "platform/posix_terminal.hpp"
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -46,6 +49,11 @@ constexpr int kStopSignals[] = {SIGTSTP, SIGTTIN, SIGTTOU};
 // Set once in start(), before any handler is installed.
 bool inIsTerminal = false;
 bool outIsTerminal = false;
+// The terminal the game plays on: standard input's, else standard output's; -1 for none.
+int terminalFd = -1;
+// Where the keys come from a pipe or a file, the terminal opened for reading what is typed there,
+// only to drop it; -1 otherwise.
+int typedOnlyFd = -1;
 bool useEscapes = false;
 pid_t ownGroup = 0;
 // A crash from a stack overflow still needs a stack to put the terminal back from.
@@ -58,6 +66,7 @@ volatile sig_atomic_t inGameMode = 0;
 // Cleared once the game is ending: nothing takes the terminal after that.
 volatile sig_atomic_t playing = 0;
 volatile sig_atomic_t resized = 0;
+volatile sig_atomic_t handBackCount = 0;
 
 // Async-signal-safe.
 void writeAll(const char* text, std::size_t size) {
@@ -93,32 +102,29 @@ termios gameSettings(termios settings) {
   return settings;
 }
 
-// Async-signal-safe. With no terminal, or one that is not the process's controlling terminal,
-// there is no foreground to take turns in: the game holds what it has.
-bool inForeground() {
-  if (!inIsTerminal && !outIsTerminal) return true;
-  const pid_t owner = tcgetpgrp(inIsTerminal ? kIn : kOut);
-  return owner == ownGroup || (owner < 0 && errno == ENOTTY);
-}
+// Async-signal-safe. With no terminal there is no foreground to take turns in.
+bool inForeground() { return terminalFd < 0 || tcgetpgrp(terminalFd) == ownGroup; }
 
-// Async-signal-safe. Never from the background: a job there leaves the terminal to the shell.
+// Async-signal-safe; called with every signal blocked. Never from the background: a job there
+// leaves the terminal to the shell.
 void enterGameMode() {
   if (inGameMode != 0 || playing == 0 || !inForeground()) return;
-  if (inIsTerminal) {
-    if (tcgetattr(kIn, &userSettings) != 0) return;
+  if (terminalFd >= 0) {
+    if (tcgetattr(terminalFd, &userSettings) != 0) return;
     const termios game = gameSettings(userSettings);
-    tcsetattr(kIn, TCSANOW, &game);
+    tcsetattr(terminalFd, TCSANOW, &game);
   }
   if (useEscapes) writeAll(kEnterScreen, sizeof kEnterScreen - 1);
   inGameMode = 1;
 }
 
-// Async-signal-safe.
+// Async-signal-safe; called with every signal blocked.
 void leaveGameMode() {
   if (inGameMode == 0) return;
   inGameMode = 0;
+  handBackCount = handBackCount + 1;
   // Keys typed for the game and not read yet are dropped, so that none reaches the shell.
-  if (inIsTerminal) tcsetattr(kIn, TCSAFLUSH, &userSettings);
+  if (terminalFd >= 0) tcsetattr(terminalFd, TCSAFLUSH, &userSettings);
   if (useEscapes) {
     writeAll(kLeaveScreen, sizeof kLeaveScreen - 1);
   } else if (outIsTerminal) {
@@ -136,15 +142,20 @@ void setHandler(int signal, void (*handler)(int)) {
   sigaction(signal, &action, nullptr);
 }
 
+// Async-signal-safe.
+void changeMask(int how, int signal) {
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, signal);
+  sigprocmask(how, &only, nullptr);
+}
+
 // Async-signal-safe. The signal's own default action, so the parent sees the real cause. For a
 // stop signal this returns once the process is continued, or at once where the system discards
 // the stop (a process group that no shell can resume).
 void raiseByDefault(int signal) {
   setHandler(signal, SIG_DFL);
-  sigset_t only;
-  sigemptyset(&only);
-  sigaddset(&only, signal);
-  sigprocmask(SIG_UNBLOCK, &only, nullptr);
+  changeMask(SIG_UNBLOCK, signal);
   raise(signal);
 }
 
@@ -159,9 +170,13 @@ void onStopSignal(int signal) {
   const int savedErrno = errno;
   leaveGameMode();
   raiseByDefault(signal);
+  // Continued, or the stop did not happen. A second stop from here on waits until this handler
+  // returns, so it never finds the terminal half taken: until the block, its default action
+  // stops the game with the terminal given back, as the first one did.
+  changeMask(SIG_BLOCK, signal);
   setHandler(signal, onStopSignal);
-  // Back in the foreground (fg), or the stop did not happen: play on in the game's mode. After
-  // bg the terminal stays with the shell.
+  // Back in the foreground (fg): play on in the game's mode. After bg the terminal stays with
+  // the shell.
   enterGameMode();
   errno = savedErrno;
 }
@@ -201,12 +216,32 @@ void restoreAtExit() {
   leaveGameMode();
 }
 
+// The game plays only on its own controlling terminal. A session leader without one (started
+// with setsid) claims a terminal that no session controls; one that another session controls is
+// never changed, read or drawn on, and neither is a terminal that the game cannot claim.
+void refuseUnlessOwn(int fd) {
+  if (tcgetpgrp(fd) >= 0) return;
+  const char* why = "it is not this process's controlling terminal";
+#ifdef TIOCSCTTY
+  if (getsid(0) == getpid()) {
+    if (ioctl(fd, TIOCSCTTY, 0) == 0) return;  // 0: never steal it from another session
+    if (errno == EPERM) why = "another session controls it";
+  }
+#endif
+  std::fprintf(stderr, "oneline: cannot play on this terminal: %s\n", why);
+  std::exit(1);
+}
+
 }  // namespace
 
 void start() {
-  termios current;
-  inIsTerminal = tcgetattr(kIn, &current) == 0;
+  inIsTerminal = isatty(kIn) != 0;
   outIsTerminal = isatty(kOut) != 0;
+  if (inIsTerminal) refuseUnlessOwn(kIn);
+  if (outIsTerminal) refuseUnlessOwn(kOut);
+  terminalFd = inIsTerminal ? kIn : outIsTerminal ? kOut : -1;
+  if (!inIsTerminal && outIsTerminal)
+    typedOnlyFd = open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
   ownGroup = getpgrp();
   // A dumb terminal (an editor's shell buffer, say) would show escape sequences as text.
   const char* term = std::getenv("TERM");
@@ -239,12 +274,21 @@ void start() {
 
 bool inputIsTerminal() { return inIsTerminal; }
 
-void takeIfInForeground() {
-  if (inGameMode != 0 || !inForeground()) return;
-  const sigset_t before = blockAllSignals();
-  enterGameMode();
-  sigprocmask(SIG_SETMASK, &before, nullptr);
+void beginFrame() {
+  if (inGameMode == 0) {
+    if (!inForeground()) return;
+    const sigset_t before = blockAllSignals();
+    enterGameMode();
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+  } else if (typedOnlyFd >= 0) {
+    // Never read, the terminal's queue would fill and hold up Ctrl-C behind it. (A flush would
+    // also drop a Ctrl-C that is still on its way in behind a paste.)
+    static char dropped[4096];
+    [[maybe_unused]] const ssize_t ignored = read(typedOnlyFd, dropped, sizeof dropped);
+  }
 }
+
+int handBacks() { return handBackCount; }
 
 bool mayWriteFrame() { return !outIsTerminal || inGameMode != 0; }
 

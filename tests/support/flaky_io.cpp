@@ -1,12 +1,16 @@
 // Preloaded into the built game by a test (Linux): standard output takes at most a few bytes per
-// write, and every other read of standard input finds nothing yet (EAGAIN), as a non-blocking
-// input shared with another reader would. Keys must still act in order, frames must stay whole.
+// write, every other read of standard input finds nothing yet (EAGAIN), as a non-blocking input
+// shared with another reader would, and a terminal is slow to take the game's screen mode, which
+// widens the moment in which a signal could find the terminal half taken. Keys must still act in
+// order, frames must stay whole, and the terminal must never be left half taken.
 #include <dlfcn.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstddef>
+#include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -44,4 +48,17 @@ extern "C" ssize_t read(int fd, void* buffer, std::size_t size) {
     return -1;
   }
   return real(fd, buffer, size);
+}
+
+extern "C" ssize_t write(int fd, const void* buffer, std::size_t size) {
+  using Write = ssize_t (*)(int, const void*, std::size_t);
+  static const auto real = next<Write>("write");
+  constexpr char kEnterScreen[] = "\x1b[?25l";
+  const ssize_t written = real(fd, buffer, size);
+  if (fd == STDOUT_FILENO && size >= sizeof kEnterScreen - 1 &&
+      std::memcmp(buffer, kEnterScreen, sizeof kEnterScreen - 1) == 0) {
+    const timespec slow{0, 20'000'000};
+    nanosleep(&slow, nullptr);
+  }
+  return written;
 }

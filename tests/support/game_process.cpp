@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
@@ -32,32 +33,56 @@ pid_t spawnGame(int in, int out, int errors, const char* preload = nullptr,
   }
   dup2(errors, STDERR_FILENO);
   if (ignoreBrokenPipe) signal(SIGPIPE, SIG_IGN);
-  if (preload != nullptr) {
-    setenv("LD_PRELOAD", preload, 1);
-    // A sanitized game would otherwise refuse a library loaded before its runtime.
-    const char* asan = std::getenv("ASAN_OPTIONS");
-    setenv("ASAN_OPTIONS",
-           (std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0").c_str(), 1);
-  }
+  if (preload != nullptr) preloadIntoGame(preload);
   execl(ONELINE_EXE, ONELINE_EXE, static_cast<char*>(nullptr));
   _exit(127);
 }
 
 }  // namespace
 
-GameProcess::GameProcess(const std::string& keys, const char* preload) {
-  char path[] = "/tmp/oneline-keys-XXXXXX";
-  const int in = mkstemp(path);
-  if (in < 0) throw std::runtime_error("mkstemp");
-  unlink(path);
-  if (write(in, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size()) ||
-      lseek(in, 0, SEEK_SET) != 0) {
-    throw std::runtime_error("key file");
+void preloadIntoGame(const char* library) {
+  setenv("LD_PRELOAD", library, 1);
+  // A sanitized game would otherwise refuse a library loaded before its runtime.
+  const char* asan = std::getenv("ASAN_OPTIONS");
+  setenv("ASAN_OPTIONS",
+         (std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0").c_str(), 1);
+}
+
+GameProcess::GameProcess(const GameOptions& options) : skip(options.backlog) {
+  int keys[2];  // the game's end, the test's end
+  if (options.keysFromPipe) {
+    if (pipe(keys) != 0) throw std::runtime_error("pipe");
+  } else {
+    char path[] = "/tmp/oneline-keys-XXXXXX";
+    keys[0] = keys[1] = mkstemp(path);
+    if (keys[0] < 0) throw std::runtime_error("mkstemp");
+    unlink(path);
+  }
+  if (write(keys[1], options.keys.data(), options.keys.size()) !=
+      static_cast<ssize_t>(options.keys.size())) {
+    throw std::runtime_error("keys");
+  }
+  // A pipe's writer is gone before the game reads, as printf is; a file is read from its start.
+  if (options.keysFromPipe ? close(keys[1]) != 0 : lseek(keys[0], 0, SEEK_SET) != 0) {
+    throw std::runtime_error("keys");
   }
   int pipeEnds[2];
   if (pipe(pipeEnds) != 0) throw std::runtime_error("pipe");
-  pid = spawnGame(in, pipeEnds[1], STDERR_FILENO, preload);
-  close(in);
+  if (options.backlog > 0) {
+#ifdef F_SETPIPE_SZ
+    fcntl(pipeEnds[1], F_SETPIPE_SZ, 4096);
+#endif
+    const std::string backlog(options.backlog, '-');
+    if (write(pipeEnds[1], backlog.data(), backlog.size()) !=
+        static_cast<ssize_t>(backlog.size())) {
+      throw std::runtime_error("backlog");
+    }
+  }
+  if (options.nonBlockingOutput) {
+    fcntl(pipeEnds[1], F_SETFL, fcntl(pipeEnds[1], F_GETFL) | O_NONBLOCK);
+  }
+  pid = spawnGame(keys[0], pipeEnds[1], STDERR_FILENO, options.preload);
+  close(keys[0]);
   close(pipeEnds[1]);
   out = pipeEnds[0];
 }
@@ -78,7 +103,9 @@ std::vector<std::string> GameProcess::readFrames(std::size_t count,
     char chunk[4096];
     const ssize_t got = read(out, chunk, sizeof chunk);
     if (got <= 0) break;
-    pending.append(chunk, static_cast<std::size_t>(got));
+    const std::size_t skipped = std::min(skip, static_cast<std::size_t>(got));
+    skip -= skipped;
+    pending.append(chunk + skipped, static_cast<std::size_t>(got) - skipped);
   }
   std::vector<std::string> frames;
   std::size_t at = 0;
@@ -87,6 +114,10 @@ std::vector<std::string> GameProcess::readFrames(std::size_t count,
   }
   pending.erase(0, at);
   return frames;
+}
+
+void GameProcess::signal(int signal) {
+  if (pid > 0) kill(pid, signal);
 }
 
 int GameProcess::stop(int signal) {

@@ -17,6 +17,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "support/game_process.hpp"
+
 namespace oneline::testing {
 
 namespace {
@@ -35,6 +37,8 @@ bool sameSettings(const termios& a, const termios& b) {
   } else {
     unsetenv("TERM");
   }
+  if (options.preload != nullptr) preloadIntoGame(options.preload);
+  if (options.newSession) setsid();
   if (options.ignoreHangup) ::signal(SIGHUP, SIG_IGN);
   if (options.ignoreTerminalInput) ::signal(SIGTTIN, SIG_IGN);
   // Crash signals in the tests leave no core files behind.
@@ -49,7 +53,9 @@ bool sameSettings(const termios& a, const termios& b) {
 // The stand-in shell: puts the game in a process group of its own, in the terminal's foreground
 // unless started in the background; reports its pid and each of its stops; obeys fg ('f', or 'F'
 // without continuing) and bg ('b'); and ends as the game ended (128 + signal, or its exit code).
+// Its standard error is always the terminal.
 [[noreturn]] void runLeader(const PtyGame::Options& options, int commands, int report) {
+  constexpr int terminal = STDERR_FILENO;
   int go[2];
   if (pipe(go) != 0) _exit(120);
   const pid_t game = fork();
@@ -60,9 +66,10 @@ bool sameSettings(const termios& a, const termios& b) {
     }
     execGame(options);
   }
-  setpgid(game, game);
+  // A game that makes a session of its own must not lead a process group first.
+  if (!options.newSession) setpgid(game, game);
   ::signal(SIGTTOU, SIG_IGN);
-  if (!options.background) tcsetpgrp(STDIN_FILENO, game);
+  if (!options.background && !options.newSession) tcsetpgrp(terminal, game);
   close(go[1]);
   if (write(report, &game, sizeof game) != sizeof game) _exit(121);
   for (;;) {
@@ -70,7 +77,7 @@ bool sameSettings(const termios& a, const termios& b) {
     const pid_t changed = waitpid(game, &status, WNOHANG | WUNTRACED);
     if (changed == game && WIFSTOPPED(status)) {
       // As a shell does: the terminal comes back to it while the job is stopped.
-      tcsetpgrp(STDIN_FILENO, getpgrp());
+      tcsetpgrp(terminal, getpgrp());
       if (write(report, "S", 1) != 1) _exit(122);
     } else if (changed == game) {
       _exit(WIFSIGNALED(status) ? 128 + WTERMSIG(status) : WEXITSTATUS(status));
@@ -79,7 +86,7 @@ bool sameSettings(const termios& a, const termios& b) {
     if (poll(&ready, 1, 5) <= 0) continue;
     char what = 0;
     if (read(commands, &what, 1) != 1) continue;
-    if (what != 'b') tcsetpgrp(STDIN_FILENO, game);
+    if (what != 'b') tcsetpgrp(terminal, game);
     if (what != 'F') killpg(game, SIGCONT);
   }
 }
@@ -100,6 +107,8 @@ PtyGame::PtyGame(Options options) : options(std::move(options)) {
   size.ws_row = 24;
   size.ws_col = 80;
   if (openpty(&master, &slave, nullptr, nullptr, &size) != 0) throw std::runtime_error("openpty");
+  // A paste waits for room without holding up the reading of the game's output.
+  fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
   if (this->options.before) {
     termios before{};
     tcgetattr(slave, &before);
@@ -107,8 +116,11 @@ PtyGame::PtyGame(Options options) : options(std::move(options)) {
     tcsetattr(slave, TCSANOW, &before);
   }
   tcgetattr(slave, &original);
+  if (!this->options.typedAhead.empty()) type(this->options.typedAhead);
   int outPipe[2] = {-1, -1};
-  if (this->options.output == Output::Pipe && pipe(outPipe) != 0) {
+  int inPipe[2] = {-1, -1};
+  if ((this->options.output == Output::Pipe && pipe(outPipe) != 0) ||
+      (this->options.input == PtyInput::Pipe && pipe(inPipe) != 0)) {
     throw std::runtime_error("pipe");
   }
   int report[2];
@@ -121,9 +133,12 @@ PtyGame::PtyGame(Options options) : options(std::move(options)) {
     close(report[0]);
     close(command[1]);
     if (outPipe[0] >= 0) close(outPipe[0]);
+    if (inPipe[1] >= 0) close(inPipe[1]);
     setsid();
-    ioctl(slave, TIOCSCTTY, 0);
-    dup2(slave, STDIN_FILENO);
+    if (!this->options.leadsSession || this->options.sessionHasTerminal) {
+      ioctl(slave, TIOCSCTTY, 0);
+    }
+    dup2(inPipe[0] >= 0 ? inPipe[0] : slave, STDIN_FILENO);
     dup2(outPipe[1] >= 0 ? outPipe[1] : slave, STDOUT_FILENO);
     dup2(slave, STDERR_FILENO);
     if (this->options.leadsSession) execGame(this->options);
@@ -132,7 +147,9 @@ PtyGame::PtyGame(Options options) : options(std::move(options)) {
   close(report[1]);
   close(command[0]);
   if (outPipe[1] >= 0) close(outPipe[1]);
+  if (inPipe[0] >= 0) close(inPipe[0]);
   outRead = outPipe[0];
+  keysIn = inPipe[1];
   commands = command[1];
   if (this->options.leadsSession) {
     game = leader;
@@ -146,14 +163,28 @@ PtyGame::PtyGame(Options options) : options(std::move(options)) {
 PtyGame::~PtyGame() {
   if (!ended && game > 0) kill(game, SIGKILL);
   if (!ended && leader > 0) waitpid(leader, nullptr, 0);
-  for (int fd : {master, slave, outRead, commands, reports}) {
+  for (int fd : {master, slave, outRead, keysIn, commands, reports}) {
     if (fd >= 0) close(fd);
   }
 }
 
 void PtyGame::type(const std::string& bytes) {
-  if (write(master, bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size())) {
-    throw std::runtime_error("typing");
+  const auto deadline = Clock::now() + std::chrono::seconds(10);
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t wrote = write(master, bytes.data() + done, bytes.size() - done);
+    if (wrote > 0) {
+      done += static_cast<std::size_t>(wrote);
+    } else if (errno != EAGAIN || Clock::now() > deadline) {
+      throw std::runtime_error("typing");
+    } else {
+      drain(std::chrono::milliseconds(10));
+    }
+  }
+}
+
+void PtyGame::feed(const std::string& keys) {
+  if (write(keysIn, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) {
+    throw std::runtime_error("feeding keys");
   }
 }
 
@@ -187,7 +218,7 @@ void PtyGame::closeOutput() {
 }
 
 void PtyGame::drain(std::chrono::milliseconds wait) {
-  if (!ended) {
+  if (!ended && leader > 0) {
     int status = 0;
     // The stand-in shell's end; or, where the game leads the session, the game's own stops.
     const pid_t changed = waitpid(leader, &status, WNOHANG | WUNTRACED);
@@ -213,9 +244,10 @@ void PtyGame::drain(std::chrono::milliseconds wait) {
   }
 }
 
-bool PtyGame::waitForOutput(const std::string& text, std::chrono::milliseconds limit) {
+bool PtyGame::waitForOutput(const std::string& text, std::chrono::milliseconds limit,
+                            std::size_t from) {
   const auto deadline = Clock::now() + limit;
-  while (written.find(text) == std::string::npos) {
+  while (written.find(text, from) == std::string::npos) {
     if (Clock::now() > deadline) return false;
     drain(std::chrono::milliseconds(20));
   }
@@ -270,6 +302,11 @@ int PtyGame::waitForEndSignal(std::chrono::milliseconds limit) {
   if (WIFSIGNALED(endStatus)) return WTERMSIG(endStatus);
   const int code = WIFEXITED(endStatus) ? WEXITSTATUS(endStatus) : -1;
   return code > 128 ? code - 128 : -1;
+}
+
+int PtyGame::exitStatus() const {
+  const int code = WIFEXITED(endStatus) ? WEXITSTATUS(endStatus) : -1;
+  return code > 128 ? -1 : code;
 }
 
 }  // namespace oneline::testing
