@@ -7,6 +7,8 @@
 //   console_driver interrupt <oneline.exe> <ready-file> <log>
 //       plays until the game has started, creates ready-file, then waits for a real Ctrl+C or
 //       Ctrl+Break from outside and checks the console the game leaves behind.
+//   console_driver write-errors <oneline.exe> <log>
+//       no console needed: the game's output refused, then its reader gone; how the game ends.
 //
 // Each check is a line of the log; the exit status is the number of failed checks.
 #include <windows.h>
@@ -112,6 +114,20 @@ bool wrapsAtTheEdge() {
   return (mode & ENABLE_WRAP_AT_EOL_OUTPUT) != 0;
 }
 
+// Starts the game with the given standard handles (inheritable).
+bool start(const char* exe, HANDLE input, HANDLE output, HANDLE errors,
+           PROCESS_INFORMATION& process) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input;
+  startup.hStdOutput = output;
+  startup.hStdError = errors;
+  std::string commandLine = std::string("\"") + exe + "\"";
+  return CreateProcessA(exe, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process) != 0;
+}
+
 // The game on this console, from a new row below a marker line.
 struct Game {
   PROCESS_INFORMATION process{};
@@ -122,16 +138,7 @@ struct Game {
     DWORD written = 0;
     WriteConsoleA(out, marker, sizeof marker - 1, &written, nullptr);
     row = cursor().Y;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = in;
-    startup.hStdOutput = out;
-    startup.hStdError = out;
-    std::string commandLine = std::string("\"") + exe + "\"";
-    check(CreateProcessA(exe, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                         &startup, &process) != 0,
-          "the game starts on the driver's console");
+    check(start(exe, in, out, out, process), "the game starts on the driver's console");
   }
 
   void checkStarted() {
@@ -206,22 +213,93 @@ int interrupt(const char* exe, const char* readyFile) {
   return failures;
 }
 
+SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+
+// A new, empty file in the temporary folder, opened with access (inheritable).
+HANDLE temporaryFile(DWORD access, std::string& path) {
+  char folder[MAX_PATH];
+  char name[MAX_PATH];
+  GetTempPathA(MAX_PATH, folder);
+  GetTempFileNameA(folder, "one", 0, name);
+  path = name;
+  return CreateFileA(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING,
+                     0, nullptr);
+}
+
+// Runs the game with output as its standard output until it ends by itself (10 s at most);
+// returns its exit code, and what it wrote on standard error in errors.
+DWORD runWithOutput(const char* exe, HANDLE output, std::string& errors) {
+  std::string errorsPath;
+  HANDLE errorFile = temporaryFile(GENERIC_WRITE, errorsPath);
+  HANDLE nothing = CreateFileA("NUL", GENERIC_READ, 0, &inheritable, OPEN_EXISTING, 0, nullptr);
+  PROCESS_INFORMATION process{};
+  DWORD code = 0xFFFFFFFF;
+  if (start(exe, nothing, output, errorFile, process)) {
+    if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) {
+      TerminateProcess(process.hProcess, code);
+    }
+    WaitForSingleObject(process.hProcess, 5000);
+    GetExitCodeProcess(process.hProcess, &code);
+  }
+  CloseHandle(errorFile);
+  CloseHandle(nothing);
+  errors.clear();
+  if (std::FILE* written = std::fopen(errorsPath.c_str(), "rb")) {
+    for (int c; (c = std::fgetc(written)) != EOF;) errors += static_cast<char>(c);
+    std::fclose(written);
+  }
+  DeleteFileA(errorsPath.c_str());
+  return code;
+}
+
+// Output that cannot be written ends the game with status 1 and one line naming the error; a
+// reader that has gone ends it with status 1 and nothing said.
+int writeErrors(const char* exe) {
+  std::string errors;
+  std::string readOnlyPath;
+  HANDLE readOnly = temporaryFile(GENERIC_READ, readOnlyPath);
+  DWORD code = runWithOutput(exe, readOnly, errors);
+  CloseHandle(readOnly);
+  DeleteFileA(readOnlyPath.c_str());
+  const std::string said = "oneline: cannot write to standard output: ";
+  check(code == 1, "output that cannot be written: status " + std::to_string(code));
+  check(errors.rfind(said, 0) == 0 && errors.size() > said.size() + 1 &&
+            errors.find('\n') == errors.size() - 1,
+        "and one line names the error: " + errors);
+  HANDLE reader = nullptr;
+  HANDLE writer = nullptr;
+  CreatePipe(&reader, &writer, &inheritable, 0);
+  CloseHandle(reader);
+  code = runWithOutput(exe, writer, errors);
+  CloseHandle(writer);
+  check(code == 1, "a reader that has gone: status " + std::to_string(code));
+  check(errors.empty(), "and nothing said: " + errors);
+  return failures;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   const bool playing = mode == "play" && argc == 4;
   const bool interrupting = mode == "interrupt" && argc == 5;
-  if (!playing && !interrupting) {
+  const bool writing = mode == "write-errors" && argc == 4;
+  if (!playing && !interrupting && !writing) {
     std::fprintf(stderr,
                  "usage: console_driver play <oneline.exe> <log>\n"
-                 "       console_driver interrupt <oneline.exe> <ready-file> <log>\n");
+                 "       console_driver interrupt <oneline.exe> <ready-file> <log>\n"
+                 "       console_driver write-errors <oneline.exe> <log>\n");
     return 2;
   }
   logFile = std::fopen(argv[argc - 1], "wb");
   if (logFile == nullptr) return 2;
+  if (writing) {
+    const int failed = writeErrors(argv[2]);
+    std::fprintf(logFile, "%d failed\n", failed);
+    std::fclose(logFile);
+    return failed;
+  }
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-  SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
   in = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, share, &inheritable, OPEN_EXISTING, 0,
                    nullptr);
   out = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, share, &inheritable, OPEN_EXISTING, 0,
