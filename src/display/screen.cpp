@@ -4,8 +4,9 @@
 
 namespace oneline {
 
+// Left uninitialised until the first clear, which every frame starts with.
 Screen::Screen(std::int32_t width, LineOutput& out)
-    : width(width), cells(std::make_unique_for_overwrite<char[]>(width + 1)), out(out) {}
+    : width(width), cells(new char[static_cast<std::size_t>(width) + 1]), out(out) {}
 
 void Screen::clear() {
   std::memset(cells.get(), ' ', static_cast<std::size_t>(width));
