@@ -1,6 +1,8 @@
 // Console services for Linux and macOS: keys from a terminal, a pipe or a file on standard
 // input, frames to a terminal, a pipe or a file on standard output. The terminal's mode and
 // signals are posix_terminal.cpp's.
+#include "platform/posix_features.hpp"
+// The feature macros above come first.
 #include <poll.h>
 #include <sys/uio.h>
 #include <unistd.h>

@@ -4,6 +4,8 @@
 // returns to the foreground. Everything a handler touches is set up before handlers exist, and
 // handlers call only async-signal-safe functions. Taking and giving back happen with signals
 // blocked, so no signal ever finds the terminal half taken or half given back.
+#include "platform/posix_features.hpp"
+// The feature macros above come first.
 #include "platform/posix_terminal.hpp"
 
 #include <fcntl.h>
@@ -251,6 +253,15 @@ void start() {
   stack_t stack{};
   stack.ss_sp = handlerStack;
   stack.ss_size = sizeof handlerStack;
+  // Where the system asks for more (it may size the minimum by the machine's registers at run
+  // time), its minimum, obtained once.
+  const std::size_t minimum = MINSIGSTKSZ;
+  if (minimum > stack.ss_size) {
+    if (void* larger = std::malloc(minimum)) {
+      stack.ss_sp = larger;
+      stack.ss_size = minimum;
+    }
+  }
   sigaltstack(&stack, nullptr);
   for (int signal : kEndingSignals) handleUnlessIgnored(signal, onEndingSignal);
 #ifdef SIGRTMIN

@@ -2,8 +2,11 @@
 
 #include <fcntl.h>
 #include <poll.h>
+// openpty: Linux, FreeBSD, then macOS and the other BSDs.
 #if __has_include(<pty.h>)
 #include <pty.h>
+#elif __has_include(<libutil.h>)
+#include <libutil.h>
 #else
 #include <util.h>
 #endif
