@@ -4,8 +4,8 @@
 //   node browser_test.mjs <build-web/oneline.html> <build/oneline>
 //
 // Each check prints a line; the exit status is the number of failed checks.
-import {spawn} from 'node:child_process';
-import {mkdtempSync, statSync} from 'node:fs';
+import {execFileSync, spawn} from 'node:child_process';
+import {closeSync, mkdtempSync, openSync, statSync, writeSync} from 'node:fs';
 import {tmpdir} from 'node:os';
 import {join, resolve} from 'node:path';
 import {pathToFileURL} from 'node:url';
@@ -21,14 +21,7 @@ function check(holds, what) {
   if (!holds) failures += 1;
 }
 
-// The 80 columns with the texts at their columns, later ones covering earlier ones.
-function lineWith(...placed) {
-  const cells = Array(80).fill(' ');
-  for (const [column, text] of placed) {
-    [...text].forEach((c, i) => { if (column >= 0 && column + i < 80) cells[column + i] = c; });
-  }
-  return cells.join('');
-}
+const sleep = (milliseconds) => new Promise((wake) => setTimeout(wake, milliseconds));
 
 // Runs before the page's own scripts: every frame the line shows, when it came, and how many
 // frames had been shown when each key went down.
@@ -36,8 +29,10 @@ function recordFrames() {
   window.frames_ = [];
   window.frameTimes = [];
   window.keysDown = [];
-  addEventListener('keydown', (event) => keysDown.push({key: event.key, frame: frames_.length}),
-                   true);
+  // Whether the last frame, without the enemy (whose sprite holds a star), holds text.
+  window.lastFrameHas = (text) => (frames_.at(-1) ?? '').replace('(*--*)', '').includes(text);
+  addEventListener(
+      'keydown', (event) => keysDown.push({key: event.key, frame: frames_.length}), true);
   new MutationObserver((records) => {
     for (const record of records) {
       if (record.target.id !== 'line') continue;
@@ -64,16 +59,14 @@ async function openPage(browser, viewport) {
 const frameCount = (page) => page.evaluate(() => frames_.length);
 const lastFrame = (page) => page.evaluate(() => frames_.at(-1) ?? '');
 
-// Waits until the last frame holds sprite at column; false after the time limit.
-async function waitForSprite(page, column, sprite, milliseconds = 3000) {
-  try {
-    await page.waitForFunction((c, s) => (frames_.at(-1) ?? '').substr(c, s.length) === s,
-                               {timeout: milliseconds, polling: 10}, column, sprite);
-    return true;
-  } catch {
-    return false;
-  }
+// Waits until test(...args) holds in the page; false after the time limit.
+function waitFor(page, test, milliseconds, ...args) {
+  return page.waitForFunction(test, {timeout: milliseconds, polling: 10}, ...args)
+      .then(() => true, () => false);
 }
+
+const waitForSprite = (page, column, sprite) =>
+    waitFor(page, (c, s) => (frames_.at(-1) ?? '').substr(c, s.length) === s, 3000, column, sprite);
 
 async function waitForFrames(page, count) {
   await page.waitForFunction((n) => frames_.length >= n, {timeout: 60000, polling: 50}, count);
@@ -84,15 +77,24 @@ async function waitForFrames(page, count) {
 async function pressCharacter(page, character) {
   const client = await page.createCDPSession();
   for (const type of ['keyDown', 'keyUp']) {
-    await client.send('Input.dispatchKeyEvent',
-                      {type, key: character, text: type === 'keyDown' ? character : undefined});
+    await client.send(
+        'Input.dispatchKeyEvent',
+        {type, key: character, text: type === 'keyDown' ? character : undefined});
   }
 }
 
-// The Linux build's first frames for these bytes, one read per frame, from a pipe.
+// The Linux build's first frames for these bytes, one read per frame, from a pipe that holds
+// them all before the game starts (a named one, so that the game cannot look before they are in).
 function linuxFrames(bytes, count) {
+  const fifo = join(mkdtempSync(join(tmpdir(), 'oneline-keys-')), 'keys');
+  execFileSync('mkfifo', [fifo]);
+  const writer = openSync(fifo, 'r+');
+  writeSync(writer, bytes);
+  const reader = openSync(fifo, 'r');
+  closeSync(writer);
   return new Promise((done) => {
-    const game = spawn(linuxGame, [], {stdio: ['pipe', 'pipe', 'inherit']});
+    const game = spawn(linuxGame, [], {stdio: [reader, 'pipe', 'inherit']});
+    closeSync(reader);
     let out = Buffer.alloc(0);
     game.stdout.on('data', (chunk) => {
       out = Buffer.concat([out, chunk]);
@@ -100,10 +102,9 @@ function linuxFrames(bytes, count) {
     });
     game.on('exit', () => {
       const frames = [];
-      for (let i = 0; i < count; ++i) frames.push(out.subarray(i * 81, i * 81 + 80).toString('latin1'));
+      for (let i = 0; i < count; ++i) frames.push(out.toString('latin1', i * 81, i * 81 + 80));
       done(frames);
     });
-    game.stdin.end(bytes);
   });
 }
 
@@ -111,8 +112,10 @@ const browser = await puppeteer.launch({
   executablePath: chromium,
   headless: true,
   userDataDir: mkdtempSync(join(tmpdir(), 'oneline-chromium-')),
-  args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-         '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+  args: [
+    '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+    '--disable-background-networking', '--disable-component-update', '--disable-sync'
+  ],
 });
 
 try {
@@ -120,20 +123,24 @@ try {
   check(size <= 200 * 1024, `the page is one file of ${size} bytes (at most 200 KB)`);
 
   // Playing with the keyboard and the buttons.
-  const {page, outside, opened} = await openPage(browser, {width: 800, height: 600, hasTouch: true});
-  const firstFrame = lineWith([30, '(>_>)'], [70, '(*--*)']);
-  await page.waitForFunction(() => frames_.length > 0, {timeout: 3000}).catch(() => {});
+  const {page, outside, opened} =
+      await openPage(browser, {width: 800, height: 600, hasTouch: true});
+  const firstFrame = `${' '.repeat(30)}(>_>)${' '.repeat(35)}(*--*)    `;
+  await waitFor(page, () => frames_.length > 0, 3000);
   const first = await page.evaluate(() => frames_[0]);
-  check(first === firstFrame && Date.now() - opened <= 3000,
-        `the first frame, player at 30 facing right and enemy at 70, within 3 s: [${first}]`);
+  check(
+      first === firstFrame && Date.now() - opened <= 3000,
+      `the first frame, player at 30 facing right and enemy at 70, within 3 s: [${first}]`);
   check((await page.title()).length > 0, `the page has a title: ${await page.title()}`);
-  const layout = await page.evaluate(() => ({
-    width: document.documentElement.scrollWidth,
-    height: document.documentElement.scrollHeight,
-    font: getComputedStyle(document.getElementById('line')).fontFamily,
-  }));
-  check(layout.width <= 800 && layout.height <= 600 && /monospace/.test(layout.font),
-        `at 800x600 nothing scrolls (${layout.width}x${layout.height}), the line is monospace`);
+  const layout =
+      await page.evaluate(() => ({
+                            width: document.documentElement.scrollWidth,
+                            height: document.documentElement.scrollHeight,
+                            font: getComputedStyle(document.getElementById('line')).fontFamily,
+                          }));
+  check(
+      layout.width <= 800 && layout.height <= 600 && /monospace/.test(layout.font),
+      `at 800x600 nothing scrolls (${layout.width}x${layout.height}), the line is monospace`);
 
   await page.evaluate(() => {
     window.prevented = {};
@@ -143,49 +150,48 @@ try {
   });
   for (let i = 0; i < 3; ++i) await page.keyboard.press('d');
   check(await waitForSprite(page, 33, '(>_>)'), 'd d d walk the player to 33');
-  for (const key of ['A', 'x', 'ArrowLeft', 'Enter', 'Escape', 'Tab']) await page.keyboard.press(key);
+  for (const key of ['A', 'x', 'ArrowLeft', 'Enter', 'Escape', 'Tab'])
+    await page.keyboard.press(key);
   await page.keyboard.down('Control');
   await page.keyboard.press('d');
   await page.keyboard.up('Control');
-  await new Promise((wait) => setTimeout(wait, 700));
-  check((await lastFrame(page)).substr(33, 5) === '(>_>)',
-        'A, x, an arrow, Enter, Escape, Tab and Ctrl+d do nothing');
+  await sleep(700);
+  check(
+      (await lastFrame(page)).substr(33, 5) === '(>_>)',
+      'A, x, an arrow, Enter, Escape, Tab and Ctrl+d do nothing');
   await page.keyboard.press('a');
   check(await waitForSprite(page, 32, '(<_<)'), 'a turns the player and walks it to 32');
   await page.keyboard.press(' ');
-  check(await page.waitForFunction(() => frames_.at(-1).replace('(*--*)', '').includes('*'),
-                                   {timeout: 3000})
-            .then(() => true, () => false),
-        'space fires a shot');
+  check(await waitFor(page, () => lastFrameHas('*'), 3000), 'space fires a shot');
   const taken = await page.evaluate(() => prevented);
-  check(taken[' '] && taken.a && taken.d && !taken.x && !taken.Enter && !taken.Tab &&
-            !taken['Ctrl+d'],
-        `space, a and d are the game's; x, Enter, Tab and Ctrl+d the browser's: ` +
-            JSON.stringify(taken));
+  check(
+      taken[' '] && taken.a && taken.d && !taken.x && !taken.Enter && !taken.Tab &&
+          !taken['Ctrl+d'],
+      `space, a and d are the game's; x, Enter, Tab and Ctrl+d the browser's: ` +
+          JSON.stringify(taken));
 
   for (let i = 0; i < 4; ++i) {
     await page.tap('[data-key="d"]');
-    await new Promise((wait) => setTimeout(wait, 100));
+    await sleep(100);
   }
   check(await waitForSprite(page, 36, '(>_>)'), 'four taps of the d button walk the player to 36');
   // A tapped button keeps no focus that Enter or space could press again.
   await page.keyboard.press('Enter');
-  await new Promise((wait) => setTimeout(wait, 300));
+  await sleep(300);
   check((await lastFrame(page)).substr(36, 5) === '(>_>)', 'Enter after the taps does nothing');
   // Once the shot is over (m would turn it into a beam at once), and facing away from the enemy,
   // so that the beam runs to the end of the line wherever the enemy is.
-  await page.waitForFunction(() => !frames_.at(-1).replace('(*--*)', '').includes('*'),
-                             {timeout: 5000});
+  await waitFor(page, () => !lastFrameHas('*'), 5000);
   await page.tap('[data-key="m"]');
   await page.keyboard.press('a');
-  await new Promise((wait) => setTimeout(wait, 200));
+  await sleep(200);
   await page.keyboard.press(' ');
-  const lit = await page.waitForFunction(() => frames_.at(-1).includes('='), {timeout: 3000})
-                  .then(() => frameCount(page), () => -1);
+  const lit = (await waitFor(page, () => lastFrameHas('='), 3000)) ? await frameCount(page) : -1;
   await waitForFrames(page, lit + 6);
   const beam = await page.evaluate((from) => frames_.slice(from - 1, from + 6), lit);
-  check(lit > 0 && beam.every((frame) => frame.includes('==')),
-        'after a tap of m, one typed space lights a beam that stays lit');
+  check(
+      lit > 0 && beam.every((frame) => frame.includes('==')),
+      'after a tap of m, one typed space lights a beam that stays lit');
 
   const times = await page.evaluate(() => frameTimes);
   const period = (times.at(-1) - times[1]) / (times.length - 2);
@@ -199,22 +205,25 @@ try {
     const line = document.getElementById('line');
     const screen = document.getElementById('screen');
     return {
-      rows: Math.round(line.getBoundingClientRect().height /
-                       parseFloat(getComputedStyle(line).lineHeight)),
+      rows: Math.round(
+          line.getBoundingClientRect().height / parseFloat(getComputedStyle(line).lineHeight)),
       pageWidth: document.documentElement.scrollWidth,
       scrolls: screen.scrollWidth > screen.clientWidth,
     };
   });
-  check(narrow.rows === 1 && narrow.pageWidth <= 360 && narrow.scrolls,
-        `at 360 px the line keeps one row and scrolls sideways: ${JSON.stringify(narrow)}`);
+  check(
+      narrow.rows === 1 && narrow.pageWidth <= 360 && narrow.scrolls,
+      `at 360 px the line keeps one row and scrolls sideways: ${JSON.stringify(narrow)}`);
   await page.close();
 
   // Every frame equals the Linux build's, on 240 frames of typed keys: bursts that queue, bound
   // and unbound keys, and values above 127.
   const parity = await openPage(browser, {width: 800, height: 600});
   await waitForFrames(parity.page, 3);
-  const script = ['m', 'd', 'd', ' ', 'x', 'a', 'A', ' ', 'Enter', 'm', 'é', 'd', '£', ' ',
-                  'ArrowLeft', ' ', '€', 'm', 'a'];
+  const script = [
+    'm', 'd', 'd', ' ', 'x', 'a', 'A', ' ', 'Enter', 'm', 'é', 'd', '£', ' ', 'ArrowLeft', ' ', '€',
+    'm', 'a'
+  ];
   for (let round = 0; round < 5; ++round) {
     for (const [i, key] of script.entries()) {
       if (key.length === 1 && key.charCodeAt(0) > 127) {
@@ -222,7 +231,7 @@ try {
       } else {
         await parity.page.keyboard.press(key);
       }
-      if ((i + round) % 3 === 0) await new Promise((wait) => setTimeout(wait, 60 + 15 * round));
+      if ((i + round) % 3 === 0) await sleep(60 + 15 * round);
     }
   }
   await waitForFrames(parity.page, 240);
@@ -239,9 +248,10 @@ try {
   }
   const expected = await linuxFrames(bytes, 240);
   const differ = expected.findIndex((frame, i) => frame !== shown[i]);
-  check(typed.length === script.length * 5 && differ === -1,
-        `240 frames, ${typed.length} keys typed, equal the Linux build's` +
-            (differ < 0 ? '' : `: frame ${differ} [${shown[differ]}] against [${expected[differ]}]`));
+  check(
+      typed.length === script.length * 5 && differ === -1,
+      `240 frames, ${typed.length} keys typed, equal the Linux build's` +
+          (differ < 0 ? '' : `: frame ${differ} [${shown[differ]}] against [${expected[differ]}]`));
   check(parity.outside.length === 0, 'no request leaves the page');
 } finally {
   await browser.close();
