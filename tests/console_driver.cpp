@@ -215,40 +215,33 @@ int interrupt(const char* exe, const char* readyFile) {
 
 SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
 
-// A new, empty file in the temporary folder, opened with access (inheritable).
-HANDLE temporaryFile(DWORD access, std::string& path) {
-  char folder[MAX_PATH];
-  char name[MAX_PATH];
-  GetTempPathA(MAX_PATH, folder);
-  GetTempFileNameA(folder, "one", 0, name);
-  path = name;
-  return CreateFileA(name, access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable, OPEN_EXISTING,
-                     0, nullptr);
-}
-
-// Runs the game with output as its standard output until it ends by itself (10 s at most);
-// returns its exit code, and what it wrote on standard error in errors.
-DWORD runWithOutput(const char* exe, HANDLE output, std::string& errors) {
-  std::string errorsPath;
-  HANDLE errorFile = temporaryFile(GENERIC_WRITE, errorsPath);
+// Runs the game until it ends by itself (10 s at most) with one end of a new pipe as its
+// standard output: the read end, which cannot be written, or the write end once the read end is
+// closed (a reader that has gone). Returns its exit code; errors gets its standard error.
+DWORD runOnPipeEnd(const char* exe, bool readEnd, std::string& errors) {
+  HANDLE output[2];  // read end, write end
+  HANDLE errorPipe[2];
+  CreatePipe(&output[0], &output[1], &inheritable, 0);
+  CreatePipe(&errorPipe[0], &errorPipe[1], &inheritable, 0);
+  CloseHandle(output[readEnd ? 1 : 0]);
   HANDLE nothing = CreateFileA("NUL", GENERIC_READ, 0, &inheritable, OPEN_EXISTING, 0, nullptr);
   PROCESS_INFORMATION process{};
   DWORD code = 0xFFFFFFFF;
-  if (start(exe, nothing, output, errorFile, process)) {
+  if (start(exe, nothing, output[readEnd ? 0 : 1], errorPipe[1], process)) {
     if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) {
       TerminateProcess(process.hProcess, code);
     }
     WaitForSingleObject(process.hProcess, 5000);
     GetExitCodeProcess(process.hProcess, &code);
   }
-  CloseHandle(errorFile);
-  CloseHandle(nothing);
+  for (HANDLE handle : {output[readEnd ? 0 : 1], errorPipe[1], nothing}) CloseHandle(handle);
   errors.clear();
-  if (std::FILE* written = std::fopen(errorsPath.c_str(), "rb")) {
-    for (int c; (c = std::fgetc(written)) != EOF;) errors += static_cast<char>(c);
-    std::fclose(written);
+  char chunk[512];
+  DWORD got = 0;
+  while (ReadFile(errorPipe[0], chunk, sizeof chunk, &got, nullptr) && got > 0) {
+    errors.append(chunk, got);
   }
-  DeleteFileA(errorsPath.c_str());
+  CloseHandle(errorPipe[0]);
   return code;
 }
 
@@ -256,22 +249,13 @@ DWORD runWithOutput(const char* exe, HANDLE output, std::string& errors) {
 // reader that has gone ends it with status 1 and nothing said.
 int writeErrors(const char* exe) {
   std::string errors;
-  std::string readOnlyPath;
-  HANDLE readOnly = temporaryFile(GENERIC_READ, readOnlyPath);
-  DWORD code = runWithOutput(exe, readOnly, errors);
-  CloseHandle(readOnly);
-  DeleteFileA(readOnlyPath.c_str());
+  DWORD code = runOnPipeEnd(exe, true, errors);
   const std::string said = "oneline: cannot write to standard output: ";
   check(code == 1, "output that cannot be written: status " + std::to_string(code));
   check(errors.rfind(said, 0) == 0 && errors.size() > said.size() + 1 &&
             errors.find('\n') == errors.size() - 1,
         "and one line names the error: " + errors);
-  HANDLE reader = nullptr;
-  HANDLE writer = nullptr;
-  CreatePipe(&reader, &writer, &inheritable, 0);
-  CloseHandle(reader);
-  code = runWithOutput(exe, writer, errors);
-  CloseHandle(writer);
+  code = runOnPipeEnd(exe, false, errors);
   check(code == 1, "a reader that has gone: status " + std::to_string(code));
   check(errors.empty(), "and nothing said: " + errors);
   return failures;
