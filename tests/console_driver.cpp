@@ -10,7 +10,8 @@
 //   console_driver write-errors <oneline.exe> <log>
 //       no console needed: the game's output refused, then its reader gone; how the game ends.
 //
-// Each check is a line of the log; the exit status is the number of failed checks.
+// Each check is a line of the log (standard output where the log is -); the exit status is the
+// number of failed checks.
 #include <windows.h>
 
 #include <cstdio>
@@ -275,7 +276,9 @@ int main(int argc, char** argv) {
                  "       console_driver write-errors <oneline.exe> <log>\n");
     return 2;
   }
-  logFile = std::fopen(argv[argc - 1], "wb");
+  // "-": the checks go to standard output.
+  const std::string logPath = argv[argc - 1];
+  logFile = logPath == "-" ? stdout : std::fopen(logPath.c_str(), "wb");
   if (logFile == nullptr) return 2;
   if (writing) {
     const int failed = writeErrors(argv[2]);
