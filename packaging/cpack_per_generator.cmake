@@ -3,6 +3,14 @@ list(GET CPACK_INSTALL_CMAKE_PROJECTS 0 build_folder)
 if(CPACK_GENERATOR STREQUAL "DEB")
   # Debian's layout: the dynamic game in /usr/games, a copyright file and a changelog.
   set(CPACK_INSTALL_CMAKE_PROJECTS "${build_folder};oneline;deb;/")
+  # dpkg-shlibdeps reads the dependencies for the machine the package is for, from Debian's
+  # multiarch libraries of that machine (libc6:arm64, say) where it is not this one.
+  if(CPACK_DEBIAN_PACKAGE_ARCHITECTURE)
+    set(ENV{DEB_HOST_ARCH} ${CPACK_DEBIAN_PACKAGE_ARCHITECTURE})
+  endif()
+elseif(CPACK_GENERATOR STREQUAL "RPM")
+  # Fedora's layout: the dynamic game in /usr/bin, the license and documents apart.
+  set(CPACK_INSTALL_CMAKE_PROJECTS "${build_folder};oneline;rpm;/")
 elseif(CPACK_GENERATOR STREQUAL "TGZ")
   # Any Linux: the static game in bin/.
   set(CPACK_INSTALL_CMAKE_PROJECTS "${build_folder};oneline;tarball;/")

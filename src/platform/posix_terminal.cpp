@@ -69,6 +69,8 @@ volatile sig_atomic_t inGameMode = 0;
 volatile sig_atomic_t playing = 0;
 volatile sig_atomic_t resized = 0;
 volatile sig_atomic_t handBackCount = 0;
+// Set while a stop handler gives the terminal back, stops, and arms the next stop.
+volatile sig_atomic_t stopping = 0;
 
 // Async-signal-safe.
 void writeAll(const char* text, std::size_t size) {
@@ -170,6 +172,7 @@ void onEndingSignal(int signal) {
 
 void onStopSignal(int signal) {
   const int savedErrno = errno;
+  stopping = 1;
   leaveGameMode();
   raiseByDefault(signal);
   // Continued, or the stop did not happen. A second stop from here on waits until this handler
@@ -177,6 +180,7 @@ void onStopSignal(int signal) {
   // stops the game with the terminal given back, as the first one did.
   changeMask(SIG_BLOCK, signal);
   setHandler(signal, onStopSignal);
+  stopping = 0;
   // Back in the foreground (fg): play on in the game's mode. After bg the terminal stays with
   // the shell.
   enterGameMode();
@@ -184,6 +188,10 @@ void onStopSignal(int signal) {
 }
 
 void onContinueSignal(int) {
+  // Inside a stop handler (where qemu-user runs this handler, though the stop handler's mask
+  // blocks it), the terminal is taken back only once the next stop is armed: taken before,
+  // a Ctrl-Z would stop the game by its default action with the terminal still raw.
+  if (stopping != 0) return;
   const int savedErrno = errno;
   enterGameMode();
   errno = savedErrno;
