@@ -253,8 +253,13 @@ int writeErrors(const char* exe) {
   DWORD code = runOnPipeEnd(exe, true, errors);
   const std::string said = "oneline: cannot write to standard output: ";
   check(code == 1, "output that cannot be written: status " + std::to_string(code));
-  check(errors.rfind(said, 0) == 0 && errors.size() > said.size() + 1 &&
-            errors.find('\n') == errors.size() - 1,
+  // The system's reason without its closing period, then the C runtime's CR LF, once.
+  const std::string reason = errors.size() > said.size() + 2
+                                 ? errors.substr(said.size(), errors.size() - said.size() - 2)
+                                 : "";
+  check(errors.rfind(said, 0) == 0 && errors.ends_with("\r\n") && !reason.empty() &&
+            reason.find_first_of("\r\n") == std::string::npos && reason.back() != '.' &&
+            reason.back() != ' ',
         "and one line names the error: " + errors);
   code = runOnPipeEnd(exe, false, errors);
   check(code == 1, "a reader that has gone: status " + std::to_string(code));

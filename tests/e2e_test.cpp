@@ -53,16 +53,24 @@ TEST(GameExecutableTest, FramesAreNeverCloserThanThePause) {
   EXPECT_LE(frames.size(), 31u);
 }
 
-// Output backed up (a slow link): every write of a frame waits. Neither a signal during the
-// wait nor output left non-blocking by whoever opened it may cost a frame or end the game.
+// Output backed up (a slow link): every write of a frame waits, asleep. Neither a signal during
+// the wait nor output left non-blocking by whoever opened it may cost a frame or end the game,
+// and the game must wake for the drain itself, with no signal just before it.
 TEST(GameExecutableTest, FramesWaitForBackedUpOutput) {
   for (bool nonBlocking : {false, true}) {
     GameProcess game(testing::GameOptions{.backlog = 4050, .nonBlockingOutput = nonBlocking});
+    std::this_thread::sleep_for(100ms);
+    const auto before = game.cpuTime();
     for (int i = 0; i < 5; ++i) {
       std::this_thread::sleep_for(50ms);
       game.signal(SIGCONT);
     }
-    EXPECT_EQ(game.readFrames(8), expectedFrames("", 8)) << nonBlocking;
+    std::this_thread::sleep_for(300ms);
+    const auto stalled = game.cpuTime() - before;
+    if (before.count() >= 0) {
+      EXPECT_LT(stalled, 100ms) << nonBlocking;
+    }
+    EXPECT_EQ(game.readFrames(8, 5s), expectedFrames("", 8)) << nonBlocking;
     const int status = game.stop(SIGTERM);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << nonBlocking;
   }

@@ -1,8 +1,10 @@
 #include <signal.h>
 #include <termios.h>
 
+#include <algorithm>
 #include <set>
 #include <sstream>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -150,8 +152,9 @@ TEST_F(TerminalTest, StopGivesTheTerminalBackAndFgTakesItAgainWithTheSettingsOfT
     if (frame.size() == 80) columns.insert(frame.find("(>_>)"));
   }
   ASSERT_EQ(columns.size(), 1u) << "the player walks on after fg";
-  game.type("a");
-  EXPECT_TRUE(game.waitForOutput(frameStart(static_cast<int>(*columns.begin()) - 1, "(<_<)")));
+  // Keys typed faster than the frames after fg wait their turn as before the stop.
+  game.type("aaaa");
+  EXPECT_TRUE(game.waitForOutput(frameStart(static_cast<int>(*columns.begin()) - 4, "(<_<)")));
   endBy(game, SIGINT, true);
 }
 
@@ -250,9 +253,13 @@ TEST_F(TerminalTest, ResizeClearsTheRowOnceBeforeTheNextFrame) {
   for (std::size_t at = out.find("\x1b[J"); at != std::string::npos;
        at = out.find("\x1b[J", at + 1)) {
     ++clears;
-    // Right after a frame's carriage return, so the whole row goes, and before a whole frame.
+    // Right after a frame's carriage return, so the whole row goes, and before whole frames
+    // only, each drawn once, up to the next clear (or the last frame read).
     EXPECT_EQ(out[at - 1], '\r');
-    EXPECT_TRUE(isStandingFrame(out.substr(at + 3, 81))) << out.substr(at + 3, 81);
+    const std::size_t next = std::min(out.find("\x1b[J", at + 1), out.rfind('\r') + 1);
+    ASSERT_EQ((next - at - 3) % 81, 0u) << out.substr(at + 3, next - at - 3);
+    for (std::size_t frame = at + 3; frame < next; frame += 81)
+      EXPECT_TRUE(isStandingFrame(out.substr(frame, 81))) << out.substr(frame, 81);
   }
   EXPECT_EQ(clears, 2u);
   endBy(game, SIGTERM);
@@ -305,14 +312,21 @@ TEST_F(TerminalTest, KeysFromAPipeWithFramesOnTheTerminal) {
 }
 
 TEST_F(TerminalTest, AnotherSessionsTerminalIsLeftAloneAFreeOneIsClaimed) {
-  {
-    // setsid oneline, from the shell: the terminal stays the shell's.
-    PtyGame game({.newSession = true});
-    EXPECT_EQ(game.waitForEndSignal(), -1);
-    EXPECT_EQ(game.exitStatus(), 1);
+  // setsid oneline from the shell, with the shell's terminal on both ends or on either one
+  // (setsid oneline > rec.txt; printf ddd | setsid -w oneline): the terminal stays the shell's.
+  for (const auto& [input, output] : {std::pair{PtyInput::Terminal, PtyOutput::Terminal},
+                                      std::pair{PtyInput::Terminal, PtyOutput::Pipe},
+                                      std::pair{PtyInput::Pipe, PtyOutput::Terminal}}) {
+    PtyGame game({.output = output, .input = input, .newSession = true});
+    const auto ends = input == PtyInput::Pipe     ? "pipe in"
+                      : output == PtyOutput::Pipe ? "pipe out"
+                                                  : "both";
+    EXPECT_EQ(game.waitForEndSignal(), -1) << ends;
+    EXPECT_EQ(game.exitStatus(), 1) << ends;
     EXPECT_EQ(game.output(),
-              "oneline: cannot play on this terminal: another session controls it\r\n");
-    EXPECT_TRUE(game.settingsAreOriginal());
+              "oneline: cannot play on this terminal: another session controls it\r\n")
+        << ends;
+    EXPECT_TRUE(game.settingsAreOriginal()) << ends;
   }
   {
     // The first process of a session that has no terminal, on a terminal no session controls:

@@ -2,8 +2,11 @@
 // write, every other read of standard input finds nothing yet (EAGAIN), as a non-blocking input
 // shared with another reader would, and a terminal is slow to take the game's screen mode, which
 // widens the moment in which a signal could find the terminal half taken. Keys must still act in
-// order, frames must stay whole, and the terminal must never be left half taken.
+// order, frames must stay whole, and the terminal must never be left half taken. The stack that
+// the game gives its signal handlers must hold 64 KiB, which a handler may need on machines
+// with large signal frames (AVX-512): a smaller one ends the game at once.
 #include <dlfcn.h>
+#include <signal.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
@@ -61,4 +64,15 @@ extern "C" ssize_t write(int fd, const void* buffer, std::size_t size) {
     nanosleep(&slow, nullptr);
   }
   return written;
+}
+
+extern "C" int sigaltstack(const stack_t* stack, stack_t* old) {
+  using Sigaltstack = int (*)(const stack_t*, stack_t*);
+  static const auto real = next<Sigaltstack>("sigaltstack");
+  if (stack != nullptr && (stack->ss_flags & SS_DISABLE) == 0 && stack->ss_size < 64 * 1024) {
+    constexpr char kTooSmall[] = "flaky_io: the signal stack is smaller than 64 KiB\n";
+    [[maybe_unused]] const ssize_t ignored = write(STDERR_FILENO, kTooSmall, sizeof kTooSmall - 1);
+    _exit(99);
+  }
+  return real(stack, old);
 }

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 
@@ -114,6 +116,21 @@ std::vector<std::string> GameProcess::readFrames(std::size_t count,
   }
   pending.erase(0, at);
   return frames;
+}
+
+std::chrono::milliseconds GameProcess::cpuTime() const {
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+  const std::size_t nameEnd = text.rfind(')');
+  if (nameEnd == std::string::npos) return std::chrono::milliseconds(-1);
+  // After the name: the state, then ten fields before the user and system times.
+  std::istringstream fields(text.substr(nameEnd + 1));
+  std::string skipped;
+  for (int i = 0; i < 11; ++i) fields >> skipped;
+  long long user = 0;
+  long long system = 0;
+  fields >> user >> system;
+  return std::chrono::milliseconds((user + system) * 1000 / sysconf(_SC_CLK_TCK));
 }
 
 void GameProcess::signal(int signal) {

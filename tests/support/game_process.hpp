@@ -38,6 +38,8 @@ class GameProcess {
   std::vector<std::string> readFrames(std::size_t count,
                                       std::chrono::milliseconds limit = std::chrono::seconds(20));
   void signal(int signal);
+  // The processor time the game has used so far (Linux's /proc); -1 where it cannot be read.
+  std::chrono::milliseconds cpuTime() const;
   // Sends signal and waits for the end; returns the wait status.
   int stop(int signal);
 
