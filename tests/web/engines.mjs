@@ -49,40 +49,30 @@ function puppeteerPage(page, {characterByProtocol}) {
   };
 }
 
-async function chromium() {
-  const browser = await puppeteer.launch({
-    executablePath: process.env.CHROMIUM ?? '/usr/lib/chromium/chromium',
-    headless: true,
-    userDataDir: scratch('chromium'),
-    args: [
-      '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-      '--disable-background-networking', '--disable-component-update', '--disable-sync'
-    ],
-  });
+// Over the DevTools protocol (Chromium) phones are emulated (their viewport, zoom and touch) and
+// characters outside the US layout typed by hand; over WebDriver BiDi (Firefox) neither is.
+async function puppeteerEngine(name, options, devTools) {
+  const browser = await puppeteer.launch({headless: true, userDataDir: scratch(name), ...options});
   return {
-    name: 'Chromium',
-    emulatesPhones: true,
+    name,
+    emulatesPhones: devTools,
     buttonsBy: 'touch',
-    open: async () => puppeteerPage(await browser.newPage(), {characterByProtocol: true}),
+    open: async () => puppeteerPage(await browser.newPage(), {characterByProtocol: devTools}),
     close: () => browser.close(),
   };
 }
 
-async function firefox() {
-  const browser = await puppeteer.launch({
-    browser: 'firefox',
-    executablePath: process.env.FIREFOX ?? '/usr/bin/firefox-esr',
-    headless: true,
-    userDataDir: scratch('firefox'),
-  });
-  return {
-    name: 'Firefox',
-    emulatesPhones: false,
-    buttonsBy: 'touch',
-    open: async () => puppeteerPage(await browser.newPage(), {characterByProtocol: false}),
-    close: () => browser.close(),
-  };
-}
+const chromium = () => puppeteerEngine('Chromium', {
+  executablePath: process.env.CHROMIUM ?? '/usr/lib/chromium/chromium',
+  args: [
+    '--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+    '--disable-background-networking', '--disable-component-update', '--disable-sync'
+  ],
+}, true);
+
+const firefox = () => puppeteerEngine(
+    'Firefox', {browser: 'firefox', executablePath: process.env.FIREFOX ?? '/usr/bin/firefox-esr'},
+    false);
 
 // The first free X display: Xvfb names it on a descriptor of ours.
 function startXvfb() {
