@@ -102,7 +102,7 @@ const layout = (page) => page.evaluate(() => {
     fontSize: parseFloat(style.fontSize),
     // The type as the screen shows it, after a phone's zoom.
     shownSize: parseFloat(style.fontSize) * (window.visualViewport?.scale ?? 1),
-    columns: (line.textContent.length > 0 ? line.textContent.length : 0),
+    columns: line.textContent.length,
     lowestButton: Math.min(...buttons.map((b) => b.height)),
     buttonsEnd: Math.max(...buttons.map((b) => b.bottom)),
     innerHeight,
@@ -211,7 +211,6 @@ try {
             theBrowsers.every((key) => taken[key] === false),
         `${name}: space, a, d and m are the game's; x, Enter, Tab and Ctrl or Alt with a key ` +
             `the browser's: ${JSON.stringify(taken)}`);
-
 
   // The median gap between frames is the page's own pace, whatever else the machine is doing.
   const times = await page.evaluate(() => frameTimes);
