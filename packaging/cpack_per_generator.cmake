@@ -1,4 +1,15 @@
-# Read by cpack for each generator: which of the build's installed files each package holds.
+# Read by cpack for each generator: which of the build's installed files each package holds,
+# the installer's set-up, and what is signed.
+
+# The packager's Authenticode certificate and key, named at configure time, reach
+# authenticode-sign through the environment, unless the environment names its own.
+foreach(part CERT KEY)
+  if("$ENV{ONELINE_AUTHENTICODE_${part}}" STREQUAL "" AND CPACK_ONELINE_AUTHENTICODE_${part})
+    set(ENV{ONELINE_AUTHENTICODE_${part}} ${CPACK_ONELINE_AUTHENTICODE_${part}})
+  endif()
+endforeach()
+
+# Each package's own component of the installed files.
 list(GET CPACK_INSTALL_CMAKE_PROJECTS 0 build_folder)
 if(CPACK_GENERATOR STREQUAL "DEB")
   # Debian's layout: the dynamic game in /usr/games, a copyright file and a changelog.
@@ -14,6 +25,38 @@ elseif(CPACK_GENERATOR STREQUAL "RPM")
 elseif(CPACK_GENERATOR STREQUAL "TGZ")
   # Any Linux: the static game in bin/.
   set(CPACK_INSTALL_CMAKE_PROJECTS "${build_folder};oneline;tarball;/")
+elseif(CPACK_GENERATOR STREQUAL "NSIS64")
+  # The Windows installer, a 64-bit program itself: for the whole machine, into
+  # Program Files\oneline under a name without the version, so that a new version replaces
+  # the installed one (its uninstaller runs first) and Installed apps keeps one entry.
+  set(CPACK_INSTALL_CMAKE_PROJECTS "${build_folder};oneline;nsis;/")
+  set(CPACK_PACKAGE_INSTALL_DIRECTORY oneline)
+  set(CPACK_PACKAGE_INSTALL_REGISTRY_KEY oneline)
+  set(CPACK_NSIS_PACKAGE_NAME oneline)
+  set(CPACK_NSIS_DISPLAY_NAME oneline)
+  set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+  # The Start menu opens the game in a console window of its own.
+  set(CPACK_PACKAGE_EXECUTABLES oneline oneline)
+  set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\oneline.exe")
+  set(CPACK_NSIS_URL_INFO_ABOUT ${CPACK_PACKAGE_HOMEPAGE_URL})
+  # Uninstalling leaves no empty key of the publisher's behind (this runs after the template has
+  # removed the key under it).
+  set(CPACK_NSIS_DELETE_ICONS_EXTRA
+      "DeleteRegKey /ifempty SHCTX \"Software\\${CPACK_PACKAGE_VENDOR}\"")
+  # A page offers to put bin\ on PATH; it is off unless chosen (and /S never chooses it).
+  set(CPACK_NSIS_MODIFY_PATH ON)
+  set(uninstall_key "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\oneline")
+  set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS
+      "WriteRegStr SHCTX \"${uninstall_key}\" \"InstallLocation\" \"$INSTDIR\"")
+  set(CPACK_NSIS_EXECUTABLE "${CPACK_ONELINE_PACKAGING_DIR}/makensis-dated")
+  set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+  if(NOT "$ENV{ONELINE_AUTHENTICODE_CERT}$ENV{ONELINE_AUTHENTICODE_KEY}" STREQUAL "")
+    # makensis signs the uninstaller it embeds and the installer it writes.
+    set(sign "${CPACK_ONELINE_PACKAGING_DIR}/authenticode-sign")
+    string(APPEND CPACK_NSIS_DEFINES "
+!finalize '\"${sign}\" \"%1\"' = 0
+!uninstfinalize '\"${sign}\" \"%1\"' = 0")
+  endif()
 endif()
 
 # Every file packed carries the time of the last commit, not of the build, so that two builds of
