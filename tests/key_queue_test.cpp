@@ -18,6 +18,16 @@ TEST(KeyQueue, FullKeepsTheOldestKeysInOrder) {
   EXPECT_TRUE(queue.empty());
 }
 
+// The bound the README gives: 4,096 keys wait, in order; the next one is dropped.
+TEST(KeyQueue, HoldsExactly4096Keys) {
+  KeyQueue queue;
+  std::vector<unsigned char> typed(4097);
+  for (std::size_t i = 0; i < typed.size(); ++i) typed[i] = static_cast<unsigned char>(i % 251);
+  queue.push(typed.data(), typed.size());
+  for (std::size_t i = 0; i < 4096; ++i) ASSERT_EQ(queue.pop(), typed[i]) << i;
+  EXPECT_TRUE(queue.empty()) << "the 4,097th key was kept";
+}
+
 // Hours of typing, in bursts that leave the queue partly full and then full across its end.
 TEST(KeyQueue, WrapsAroundOverManyTimesItsSize) {
   KeyQueue queue;

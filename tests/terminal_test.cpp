@@ -109,7 +109,7 @@ TEST_F(TerminalTest, SignalKeysWorkWhileItPlaysEvenWhereTheUserTurnedThemOff) {
 
 TEST_F(TerminalTest, EverySignalThatEndsTheGameRestoresTheTerminalFirst) {
   for (int signal : {SIGTERM, SIGHUP, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU,
-                     SIGXFSZ, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT}) {
+                     SIGXFSZ, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGRTMIN, SIGRTMAX}) {
     PtyGame game;
     start(game);
     endBy(game, signal);
@@ -201,6 +201,16 @@ TEST_F(TerminalTest, InTheBackgroundTheGameLeavesTheTerminalToTheShell) {
     EXPECT_TRUE(inGameMode(game.settings()));
     endBy(game, SIGINT, true);
   }
+  {
+    // printf ddd | oneline &: keys that need no terminal do not let it draw from the background.
+    PtyGame game({.input = PtyInput::Pipe, .background = true});
+    game.feed("ddd");
+    game.play(300ms);
+    EXPECT_EQ(game.output(), "");
+    EXPECT_TRUE(game.settingsAreOriginal());
+    game.signal(SIGTERM);
+    EXPECT_EQ(game.waitForEndSignal(), SIGTERM);
+  }
 }
 
 TEST_F(TerminalTest, WhereNoShellCanResumeAStopCtrlZLeavesTheGamePlaying) {
@@ -225,6 +235,7 @@ TEST_F(TerminalTest, EscapesAndTheFinalNewlineFollowStandardOutput) {
   } cases[] = {
       {"dumb", PtyInput::Terminal, PtyOutput::Terminal, "\r\r\n"},
       {nullptr, PtyInput::Terminal, PtyOutput::Terminal, "\r\r\n"},
+      {"", PtyInput::Terminal, PtyOutput::Terminal, "\r\r\n"},
       // Keys from a file: the shell's prompt must not land on the last frame.
       {"dumb", PtyInput::Pipe, PtyOutput::Terminal, "\r\r\n"},
       // oneline > rec.txt: nothing but frames in the file.
@@ -233,6 +244,9 @@ TEST_F(TerminalTest, EscapesAndTheFinalNewlineFollowStandardOutput) {
   for (const auto& c : cases) {
     PtyGame game({.output = c.output, .input = c.input, .term = c.term});
     start(game);
+    // Nor does a resize bring one.
+    game.resize(60, 24);
+    game.play(200ms);
     endBy(game, SIGINT, true);
     EXPECT_EQ(game.output().find('\x1b'), std::string::npos);
     EXPECT_TRUE(game.output().ends_with(c.ending)) << (c.term != nullptr ? c.term : "no TERM");
