@@ -1,5 +1,7 @@
 // One small driver per browser engine, each giving the browser test the same few verbs:
-// open a page at a size, run a function in it, press a key, press and release a button.
+// open a page at a size, run a function in it, press a key, press and release a button, put
+// fingers (where the engine has touch input) or the mouse on one, right-click it; in Chromium
+// also speak the DevTools protocol and cut the network.
 //   Chromium: Debian's chromium through puppeteer-core (DevTools protocol), phones emulated.
 //   Firefox:  Debian's firefox-esr through puppeteer-core (WebDriver BiDi).
 //   WebKit:   Debian's WebKitGTK MiniBrowser through WebKitWebDriver and selenium-webdriver,
@@ -25,8 +27,8 @@ function puppeteerPage(page, {characterByProtocol}) {
   return {
     goto: (url) => page.goto(url),
     evaluate: (fn, ...args) => page.evaluate(fn, ...args),
-    setSize: ({width, height, phone = false}) => page.setViewport(
-        {width, height, isMobile: phone, hasTouch: true, deviceScaleFactor: phone ? 2 : 1}),
+    setSize: ({width, height, phone = false, touch = true}) => page.setViewport(
+        {width, height, isMobile: phone, hasTouch: touch, deviceScaleFactor: phone ? 2 : 1}),
     async press(key, modifier) {
       if (modifier) await page.keyboard.down(modifier);
       if (characterByProtocol && key.length === 1 && key.charCodeAt(0) > 127) {
@@ -45,6 +47,29 @@ function puppeteerPage(page, {characterByProtocol}) {
       await page.touchscreen.touchStart(x, y);
     },
     releaseButton: () => page.touchscreen.touchEnd(),
+    // A finger on a button, one of several at once: it moves by (dx, dy) and lifts.
+    async touch(selector) {
+      const {x, y} = await page.evaluate(centreOf, selector);
+      const finger = await page.touchscreen.touchStart(x, y);
+      return {move: (dx, dy) => finger.move(x + dx, y + dy), lift: () => finger.end()};
+    },
+    // The mouse's button down on a button: it drags by (dx, dy) and lets go.
+    async mouse(selector) {
+      const {x, y} = await page.evaluate(centreOf, selector);
+      await page.mouse.move(x, y);
+      await page.mouse.down();
+      return {move: (dx, dy) => page.mouse.move(x + dx, y + dy, {steps: 5}), lift: () => page.mouse.up()};
+    },
+    async rightClick(selector) {
+      const {x, y} = await page.evaluate(centreOf, selector);
+      await page.mouse.click(x, y, {button: 'right'});
+    },
+    // Chromium only (the DevTools protocol): a command of the protocol, the network cut.
+    async cdp(method, params = {}) {
+      this.session ??= await page.createCDPSession();
+      return this.session.send(method, params);
+    },
+    setOffline: (offline) => page.setOfflineMode(offline),
     close: () => page.close(),
   };
 }
@@ -56,7 +81,9 @@ async function puppeteerEngine(name, options, devTools) {
   return {
     name,
     emulatesPhones: devTools,
+    devTools,
     buttonsBy: 'touch',
+    touches: true,
     open: async () => puppeteerPage(await browser.newPage(), {characterByProtocol: devTools}),
     close: () => browser.close(),
   };
@@ -126,12 +153,23 @@ async function webkit() {
       await driver.actions().move({origin: button}).press().perform();
     },
     releaseButton: () => driver.actions().release().perform(),
+    async mouse(selector) {
+      await page.pressButton(selector);
+      return {
+        move: (dx, dy) => driver.actions().move({origin: 'pointer', x: dx, y: dy, duration: 100}).perform(),
+        lift: () => page.releaseButton(),
+      };
+    },
+    async rightClick(selector) {
+      await driver.actions().contextClick(await driver.findElement({css: selector})).perform();
+    },
     close: () => driver.get('about:blank'),
   };
   return {
     name: 'WebKit',
     emulatesPhones: false,
     buttonsBy: 'mouse',
+    touches: false,
     open: async () => page,
     async close() {
       await driver.quit();

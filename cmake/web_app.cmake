@@ -1,0 +1,26 @@
+# Makes the web app folder from the built page (cmake -P, after each link of the page):
+# index.html, the page that links its manifest and registers its service worker where it is
+# served from a web host; the manifest, the worker and the icons beside it.
+#
+#   cmake -DPAGE=<oneline.html> -DSOURCE=<src/platform/web_app> -DAPP=<folder> -P web_app.cmake
+file(READ ${PAGE} page)
+set(marker "const partOfWebApp = false;")
+string(FIND "${page}" "${marker}" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "${PAGE} lacks '${marker}'")
+endif()
+string(REPLACE "${marker}" "const partOfWebApp = true;" page "${page}")
+file(REMOVE_RECURSE ${APP})
+file(WRITE ${APP}/index.html "${page}")
+set(kept index.html manifest.webmanifest icon-192.png icon-512.png icon-maskable-512.png)
+file(COPY ${SOURCE}/manifest.webmanifest ${SOURCE}/icon-192.png ${SOURCE}/icon-512.png
+     ${SOURCE}/icon-maskable-512.png DESTINATION ${APP})
+# The version names the files the worker keeps: any change to one of them makes a new worker.
+set(digests "")
+foreach(file IN LISTS kept)
+  file(SHA256 ${APP}/${file} digest)
+  string(APPEND digests "${digest} ${file}\n")
+endforeach()
+string(SHA256 version "${digests}")
+string(SUBSTRING ${version} 0 16 ONELINE_APP_VERSION)
+configure_file(${SOURCE}/sw.js ${APP}/sw.js @ONLY)
