@@ -46,6 +46,26 @@ elseif(CPACK_GENERATOR STREQUAL "NSIS64")
   # A page offers to put bin\ on PATH; it is off unless chosen (and /S never chooses it).
   set(CPACK_NSIS_MODIFY_PATH ON)
   set(uninstall_key "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\oneline")
+  # Installed over a copy in another folder (/D=), the copy's uninstaller ran in place (its
+  # folder is in $3), which leaves the uninstaller itself behind: it goes, with its folder,
+  # where it is alone there.
+  set(CPACK_NSIS_EXTRA_PREINSTALL_COMMANDS [[
+  StrCmp $3 "" onelineOldCopyDone
+  StrCmp $3 $INSTDIR onelineOldCopyDone
+  IfFileExists "$3\Uninstall.exe" 0 onelineOldCopyDone
+  StrCpy $R2 0
+  FindFirst $R0 $R1 "$3\*"
+  onelineOldCopyCount:
+    StrCmp $R1 "" onelineOldCopyCounted
+    IntOp $R2 $R2 + 1
+    FindNext $R0 $R1
+    Goto onelineOldCopyCount
+  onelineOldCopyCounted:
+  FindClose $R0
+  IntCmp $R2 3 0 onelineOldCopyDone onelineOldCopyDone
+  Delete "$3\Uninstall.exe"
+  RMDir "$3"
+  onelineOldCopyDone:]])
   set(CPACK_NSIS_EXTRA_INSTALL_COMMANDS
       "WriteRegStr SHCTX \"${uninstall_key}\" \"InstallLocation\" \"$INSTDIR\"")
   set(CPACK_NSIS_EXECUTABLE "${CPACK_ONELINE_PACKAGING_DIR}/makensis-dated")
