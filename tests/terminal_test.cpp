@@ -5,6 +5,7 @@
 #include <set>
 #include <sstream>
 #include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -108,8 +109,15 @@ TEST_F(TerminalTest, SignalKeysWorkWhileItPlaysEvenWhereTheUserTurnedThemOff) {
 }
 
 TEST_F(TerminalTest, EverySignalThatEndsTheGameRestoresTheTerminalFirst) {
-  for (int signal : {SIGTERM, SIGHUP, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU,
-                     SIGXFSZ, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT, SIGRTMIN, SIGRTMAX}) {
+  std::vector<int> signals = {SIGTERM,   SIGHUP,  SIGALRM, SIGUSR1, SIGUSR2,
+                              SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGSEGV,
+                              SIGBUS,    SIGFPE,  SIGILL,  SIGABRT, SIGRTMIN};
+#ifndef ONELINE_TESTS_UNDER_EMULATOR
+  // qemu-user keeps the emulated machine's two highest real-time signals for itself: kill()
+  // refuses them there (EINVAL).
+  signals.push_back(SIGRTMAX);
+#endif
+  for (int signal : signals) {
     PtyGame game;
     start(game);
     endBy(game, signal);
