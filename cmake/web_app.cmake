@@ -2,7 +2,8 @@
 # index.html, the page that links its manifest and registers its service worker where it is
 # served from a web host; the manifest, the worker and the icons beside it.
 #
-#   cmake -DPAGE=<oneline.html> -DSOURCE=<src/platform/web_app> -DAPP=<folder> -P web_app.cmake
+#   cmake -DPAGE=<oneline.html> -DSOURCE=<src/platform/web_app> -DICONS=<packaging/icons>
+#         -DAPP=<folder> -P web_app.cmake
 file(READ ${PAGE} page)
 set(marker "const partOfWebApp = false;")
 string(FIND "${page}" "${marker}" at)
@@ -13,8 +14,11 @@ string(REPLACE "${marker}" "const partOfWebApp = true;" page "${page}")
 file(REMOVE_RECURSE ${APP})
 file(WRITE ${APP}/index.html "${page}")
 set(kept index.html manifest.webmanifest icon-192.png icon-512.png icon-maskable-512.png)
-file(COPY ${SOURCE}/manifest.webmanifest ${SOURCE}/icon-192.png ${SOURCE}/icon-512.png
-     ${SOURCE}/icon-maskable-512.png DESTINATION ${APP})
+file(COPY ${SOURCE}/manifest.webmanifest DESTINATION ${APP})
+# The game's icons, the very files the Linux packages install.
+foreach(icon 192 512 maskable-512)
+  configure_file(${ICONS}/${icon}.png ${APP}/icon-${icon}.png COPYONLY)
+endforeach()
 # The version names the files the worker keeps: any change to one of them makes a new worker.
 set(digests "")
 foreach(file IN LISTS kept)

@@ -38,6 +38,9 @@ elseif(CPACK_GENERATOR STREQUAL "NSIS64")
   # The Start menu opens the game in a console window of its own.
   set(CPACK_PACKAGE_EXECUTABLES oneline oneline)
   set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\oneline.exe")
+  # The installer and the uninstaller wear the game's face too.
+  set(CPACK_NSIS_MUI_ICON ${CPACK_ONELINE_PACKAGING_DIR}/icons/oneline.ico)
+  set(CPACK_NSIS_MUI_UNIICON ${CPACK_ONELINE_PACKAGING_DIR}/icons/oneline.ico)
   set(CPACK_NSIS_URL_INFO_ABOUT ${CPACK_PACKAGE_HOMEPAGE_URL})
   # Uninstalling leaves no empty key of the publisher's behind (this runs after the template has
   # removed the key under it).
