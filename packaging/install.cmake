@@ -51,21 +51,48 @@ elseif(NOT EMSCRIPTEN)
   endif()
   set(man6 ${CMAKE_INSTALL_MANDIR}/man6)
 
+  # The desktop's menu entry (which opens the game in a terminal), its icons and its listing in
+  # software centres, under one reverse-DNS id: the home page's domain reversed, with
+  # underscores for its hyphens, as AppStream asks.
+  set(ONELINE_APP_ID example.c_seed_7e1bec5f.oneline)
+  set(ONELINE_ICON_SIZES 16 22 24 32 48 64 128 192 256 512)
+  include(${CMAKE_CURRENT_LIST_DIR}/releases.cmake)
+  oneline_releases(${CMAKE_CURRENT_SOURCE_DIR}/packaging/changelog ONELINE_RELEASES)
+  set(desktop_entry ${CMAKE_CURRENT_BINARY_DIR}/${ONELINE_APP_ID}.desktop)
+  set(metainfo ${CMAKE_CURRENT_BINARY_DIR}/${ONELINE_APP_ID}.metainfo.xml)
+  configure_file(packaging/desktop-entry.desktop.in ${desktop_entry} @ONLY)
+  configure_file(packaging/metainfo.xml.in ${metainfo} @ONLY)
+  # install_desktop_files([COMPONENT <name> EXCLUDE_FROM_ALL]): where desktops look for them.
+  function(install_desktop_files)
+    set(share ${CMAKE_INSTALL_DATAROOTDIR})
+    install(FILES ${desktop_entry} DESTINATION ${share}/applications ${ARGN})
+    install(FILES ${metainfo} DESTINATION ${share}/metainfo ${ARGN})
+    foreach(size IN LISTS ONELINE_ICON_SIZES)
+      install(FILES packaging/icons/${size}.png DESTINATION ${share}/icons/hicolor/${size}x${size}/apps
+              RENAME ${ONELINE_APP_ID}.png ${ARGN})
+    endforeach()
+    install(FILES packaging/icons/oneline.svg DESTINATION ${share}/icons/hicolor/scalable/apps
+            RENAME ${ONELINE_APP_ID}.svg ${ARGN})
+  endfunction()
+
   # cmake --install: the game in bin/, as any program built from source.
   install(TARGETS oneline RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${manual_page} DESTINATION ${man6})
   install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install_desktop_files()
   # The .deb, as Debian's policy has it: the game in /usr/games, the license in a
   # machine-readable copyright file, and a changelog.
   install(TARGETS oneline RUNTIME DESTINATION games COMPONENT deb EXCLUDE_FROM_ALL)
   install(FILES ${manual_page} DESTINATION ${man6} COMPONENT deb EXCLUDE_FROM_ALL)
   install(FILES README.md packaging/copyright ${changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR}
           COMPONENT deb EXCLUDE_FROM_ALL)
+  install_desktop_files(COMPONENT deb EXCLUDE_FROM_ALL)
   # The .rpm, as Fedora has it: the game in /usr/bin, the license where %license puts it.
   install(TARGETS oneline RUNTIME DESTINATION bin COMPONENT rpm EXCLUDE_FROM_ALL)
   install(FILES ${manual_page} DESTINATION share/man/man6 COMPONENT rpm EXCLUDE_FROM_ALL)
   install(FILES LICENSE DESTINATION share/licenses/oneline COMPONENT rpm EXCLUDE_FROM_ALL)
   install(FILES README.md DESTINATION share/doc/oneline COMPONENT rpm EXCLUDE_FROM_ALL)
+  install_desktop_files(COMPONENT rpm EXCLUDE_FROM_ALL)
   # rpm only lowers later times to the commit's time.
   install(CODE "${oneline_date_installed_files}" COMPONENT rpm EXCLUDE_FROM_ALL)
   # The tarball: the static game where there is one.
@@ -77,4 +104,5 @@ elseif(NOT EMSCRIPTEN)
   install(FILES ${manual_page} DESTINATION share/man/man6 COMPONENT tarball EXCLUDE_FROM_ALL)
   install(FILES README.md LICENSE DESTINATION share/doc/oneline COMPONENT tarball
           EXCLUDE_FROM_ALL)
+  install_desktop_files(COMPONENT tarball EXCLUDE_FROM_ALL)
 endif()

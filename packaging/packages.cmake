@@ -46,9 +46,16 @@ set(CPACK_RPM_SPEC_MORE_DEFINE "%define packager ${ONELINE_MAINTAINER}
 %define clamp_mtime_to_source_date_epoch 1
 %define _buildhost reproducible")
 set(CPACK_PACKAGE_RELOCATABLE OFF)
-# The standard folders are the system's, not the game's.
+# The standard folders are the system's, not the game's: the hicolor theme's belong to its own
+# package.
 set(CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/man /usr/share/man/man6
-    /usr/share/licenses)
+    /usr/share/licenses /usr/share/applications /usr/share/metainfo /usr/share/icons
+    /usr/share/icons/hicolor /usr/share/icons/hicolor/scalable
+    /usr/share/icons/hicolor/scalable/apps)
+foreach(size IN LISTS ONELINE_ICON_SIZES)
+  list(APPEND CPACK_RPM_EXCLUDE_FROM_AUTO_FILELIST_ADDITION /usr/share/icons/hicolor/${size}x${size}
+       /usr/share/icons/hicolor/${size}x${size}/apps)
+endforeach()
 set(CPACK_ONELINE_SOURCE_DIR ${CMAKE_SOURCE_DIR})
 set(CPACK_ONELINE_PACKAGING_DIR ${CMAKE_CURRENT_LIST_DIR})
 # Authenticode for the Windows packages: the packager's certificate and key (PEM files), here or
