@@ -83,13 +83,20 @@ elseif(CPACK_GENERATOR STREQUAL "NSIS64")
 endif()
 
 # Every file packed carries the time of the last commit, not of the build, so that two builds of
-# one commit give the same packages byte for byte. A time given in the environment wins; outside
-# a git checkout the packages carry the build's time.
+# one commit give the same packages byte for byte. A time given in the environment wins; then the
+# time git archive wrote into the source release, then git's; outside both the packages carry
+# the build's time.
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
-  execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${CPACK_ONELINE_SOURCE_DIR}
-                  OUTPUT_VARIABLE commit_time OUTPUT_STRIP_TRAILING_WHITESPACE
-                  RESULT_VARIABLE git_status ERROR_QUIET)
-  if(git_status EQUAL 0 AND commit_time MATCHES "^[0-9]+$")
+  file(STRINGS ${CPACK_ONELINE_PACKAGING_DIR}/commit-time commit_time REGEX "^[0-9]+$")
+  if(NOT commit_time)
+    execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${CPACK_ONELINE_SOURCE_DIR}
+                    OUTPUT_VARIABLE commit_time OUTPUT_STRIP_TRAILING_WHITESPACE
+                    RESULT_VARIABLE git_status ERROR_QUIET)
+    if(NOT git_status EQUAL 0)
+      set(commit_time "")
+    endif()
+  endif()
+  if(commit_time MATCHES "^[0-9]+$")
     set(ENV{SOURCE_DATE_EPOCH} ${commit_time})
   endif()
 endif()
