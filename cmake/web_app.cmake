@@ -11,6 +11,15 @@ if(at EQUAL -1)
   message(FATAL_ERROR "${PAGE} lacks '${marker}'")
 endif()
 string(REPLACE "${marker}" "const partOfWebApp = true;" page "${page}")
+# Served, the page shows the game's icon in its tab, and iOS puts it on the Home Screen (older
+# versions read no manifest's icons). The lone page, oneline.html, still loads nothing.
+set(no_icon "<link rel=\"icon\" href=\"data:,\">")
+string(FIND "${page}" "${no_icon}" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "${PAGE} lacks '${no_icon}'")
+endif()
+string(REPLACE "${no_icon}" "<link rel=\"icon\" href=\"icon-192.png\">
+<link rel=\"apple-touch-icon\" href=\"icon-192.png\">" page "${page}")
 file(REMOVE_RECURSE ${APP})
 file(WRITE ${APP}/index.html "${page}")
 set(kept index.html manifest.webmanifest icon-192.png icon-512.png icon-maskable-512.png)
