@@ -5,21 +5,20 @@
 #   cmake -DPAGE=<oneline.html> -DSOURCE=<src/platform/web_app> -DICONS=<packaging/icons>
 #         -DAPP=<folder> -P web_app.cmake
 file(READ ${PAGE} page)
-set(marker "const partOfWebApp = false;")
-string(FIND "${page}" "${marker}" at)
-if(at EQUAL -1)
-  message(FATAL_ERROR "${PAGE} lacks '${marker}'")
-endif()
-string(REPLACE "${marker}" "const partOfWebApp = true;" page "${page}")
+# Replaces a text the page must hold.
+function(change_page from to)
+  string(FIND "${page}" "${from}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "${PAGE} lacks '${from}'")
+  endif()
+  string(REPLACE "${from}" "${to}" page "${page}")
+  set(page "${page}" PARENT_SCOPE)
+endfunction()
+change_page("const partOfWebApp = false;" "const partOfWebApp = true;")
 # Served, the page shows the game's icon in its tab, and iOS puts it on the Home Screen (older
 # versions read no manifest's icons). The lone page, oneline.html, still loads nothing.
-set(no_icon "<link rel=\"icon\" href=\"data:,\">")
-string(FIND "${page}" "${no_icon}" at)
-if(at EQUAL -1)
-  message(FATAL_ERROR "${PAGE} lacks '${no_icon}'")
-endif()
-string(REPLACE "${no_icon}" "<link rel=\"icon\" href=\"icon-192.png\">
-<link rel=\"apple-touch-icon\" href=\"icon-192.png\">" page "${page}")
+change_page("<link rel=\"icon\" href=\"data:,\">"
+            "<link rel=\"icon\" href=\"icon-192.png\">\n<link rel=\"apple-touch-icon\" href=\"icon-192.png\">")
 file(REMOVE_RECURSE ${APP})
 file(WRITE ${APP}/index.html "${page}")
 set(kept index.html manifest.webmanifest icon-192.png icon-512.png icon-maskable-512.png)

@@ -89,12 +89,9 @@ endif()
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
   file(STRINGS ${CPACK_ONELINE_PACKAGING_DIR}/commit-time commit_time REGEX "^[0-9]+$")
   if(NOT commit_time)
+    # Without git, or outside a checkout, it prints nothing.
     execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${CPACK_ONELINE_SOURCE_DIR}
-                    OUTPUT_VARIABLE commit_time OUTPUT_STRIP_TRAILING_WHITESPACE
-                    RESULT_VARIABLE git_status ERROR_QUIET)
-    if(NOT git_status EQUAL 0)
-      set(commit_time "")
-    endif()
+                    OUTPUT_VARIABLE commit_time OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
   endif()
   if(commit_time MATCHES "^[0-9]+$")
     set(ENV{SOURCE_DATE_EPOCH} ${commit_time})

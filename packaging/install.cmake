@@ -55,7 +55,9 @@ elseif(NOT EMSCRIPTEN)
   # software centres, under one reverse-DNS id: the home page's domain reversed, with
   # underscores for its hyphens, as AppStream asks.
   set(ONELINE_APP_ID example.c_seed_7e1bec5f.oneline)
-  set(ONELINE_ICON_SIZES 16 22 24 32 48 64 128 192 256 512)
+  # The hicolor sizes are those make-icons made: packaging/icons/<size>.png.
+  file(GLOB icons RELATIVE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/icons packaging/icons/[0-9]*.png)
+  list(TRANSFORM icons REPLACE "\\.png$" "" OUTPUT_VARIABLE ONELINE_ICON_SIZES)
   include(${CMAKE_CURRENT_LIST_DIR}/releases.cmake)
   oneline_releases(${CMAKE_CURRENT_SOURCE_DIR}/packaging/changelog ONELINE_RELEASES)
   set(desktop_entry ${CMAKE_CURRENT_BINARY_DIR}/${ONELINE_APP_ID}.desktop)
